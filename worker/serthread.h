@@ -1,0 +1,92 @@
+#pragma once
+
+#include "worker/stages.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+class TComPort;
+class TDeviceLister;
+class TWorkerHost;
+
+// The one background thread: it does all talking to the server. It parks while the window shows
+// an input page, runs the connect stage on page 5 and the read-out on page 6, moves the wizard on,
+// writes the trace file after a failed pass and carries out Back.
+//
+// The thread starts at the end of the constructor and parks itself in its first pass.
+class TSerThread final
+{
+public:
+    TSerThread(TWorkerHost& host, std::unique_ptr<TStages> stages);
+    ~TSerThread(); // Terminate, Resume, WaitFor
+    TSerThread(const TSerThread&) = delete;
+    TSerThread& operator=(const TSerThread&) = delete;
+
+    // ---- Called by the window, on the main thread -------------------------------------------
+    bool Suspended() const;    // parked by a synchronized park call
+    void Resume();             // if parked: wake it
+    void RequestBack();        // BackRequested := true (the caller then resumes it if parked)
+    void Terminate();          // termination request
+    void WaitFor();            // until the thread has ended, serving its synchronized calls
+    void ServeCalls();         // run the worker's pending synchronized calls
+    void SetDumpFileName(const std::string& name); // hand-over on page 4
+
+    // ---- Shared flags (atomic: read and written by both threads) ----------------------------
+    bool Terminated() const { return TerminateRequested.load(); }
+    bool BackRequested() const { return BackFlag.load(); }
+
+    // ---- Worker-thread state used by the stages ---------------------------------------------
+    std::uint8_t ResultCode() const { return Result.load(); }
+    void SetResultCode(std::uint8_t code) { Result.store(code); }
+    std::string Trace;           // record of the current attempt (byte string)
+    std::string Received;        // bytes of the current exchange
+    std::uint8_t ProgressPercent = 0;
+    bool LinkOk = false;
+    std::string DumpFileName() const; // copy taken under the lock
+
+    TWorkerHost& Host() { return HostRef; }
+    TComPort& SerIF();
+
+    // Runs fn on the main thread and waits for it (through ServeCalls).
+    void Synchronize(const std::function<void()>& fn);
+
+    // ---- Stages (worker thread). Each is one file of worker/. --------------------------------
+    void FindServer(TDeviceLister& lister);
+    bool SendByte(TComPort& port, std::uint8_t value);
+    int ReceiveByte(TComPort& port);
+    void ExchangeBytes(TComPort& port, const std::string& data, const std::string& expected);
+    void BringUpLink();
+    void CheckLink(TComPort& port);
+    void Transact(const std::string& request, bool headerFlag, std::uint8_t replyCount,
+                  std::string& reply);
+    void ReadMemory();
+    void ShowProgress(); // synchronized display of ProgressPercent
+
+private:
+    void Execute(); // the thread body
+    void Park();
+    void WriteTraceFile();
+
+    TWorkerHost& HostRef;
+    std::unique_ptr<TStages> Stages;
+
+    std::atomic<bool> TerminateRequested{false};
+    std::atomic<bool> BackFlag{false};
+    std::atomic<std::uint8_t> Result{0};
+
+    mutable std::mutex Lock;     // guards everything below
+    std::condition_variable Cond;
+    bool SuspendedMark = false;
+    bool Finished = false;
+    std::deque<std::function<void()>*> PendingCalls;
+    std::string DumpName;
+
+    std::thread Thread; // last: started when everything above exists
+};

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class TComPort;
+
+// What the window offers the worker. The worker holds a reference for its whole life.
+//
+// Page, NextEnabled, IniPath, SerIF and ShutdownChecked are read (and Page written) directly on
+// the worker thread, so implementations keep them safe to use from both threads (atomics, or
+// values that do not change while the worker exists).
+//
+// ShowPage, ShowProgress and AddRecent are only ever run on the main thread, inside one of the
+// worker's synchronized calls (TSerThread::ServeCalls), while the worker waits for them.
+class TWorkerHost
+{
+public:
+    virtual ~TWorkerHost() = default;
+
+    virtual std::uint8_t Page() const = 0;
+    virtual void SetPage(std::uint8_t page) = 0;
+    // The enabled state of Next as the last page update (or file box change) left it.
+    virtual bool NextEnabled() const = 0;
+    virtual std::string IniPath() const = 0;
+    virtual TComPort& SerIF() = 0;
+    virtual bool ShutdownChecked() const = 0;
+
+    // Called on the worker thread after it queued a synchronized call: the main thread must run
+    // TSerThread::ServeCalls soon (the window posts a queued call to its event loop).
+    virtual void WakeMainThread() = 0;
+
+    // Main thread only, inside a synchronized call.
+    virtual void ShowPage() = 0;
+    virtual void ShowProgress(std::uint8_t percent) = 0;
+    virtual void AddRecent() = 0;
+};
