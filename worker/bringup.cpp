@@ -1,0 +1,130 @@
+#include "serial/comport.h"
+#include "worker/serthread.h"
+
+#include <cerrno>
+#include <chrono>
+#include <iostream>
+#include <string>
+#include <thread>
+
+namespace {
+
+constexpr std::int32_t WakeTimeoutMs = 50;
+constexpr std::int32_t LinkTimeoutMs = 350;
+constexpr std::uint8_t ProbeAnswer = 0x55;
+constexpr int MostProbeContinuations = 17;
+constexpr int WakeCounterStart = 66;
+constexpr int WakeToleranceBound = 63;
+constexpr std::size_t IdentificationSteps = 16; // the identification characters of steps 4 to 19
+const std::string IdentificationPrefix = std::string("\x11") + "VADOZIROZA";
+
+bool IsIdentificationChar(int b)
+{
+    return (b >= '0' && b <= '9') || (b >= 'A' && b <= '[');
+}
+
+// A port the user may not open, or one another program holds, is an installation matter the
+// wizard page cannot explain: say so once on standard error.
+void ReportOpenFailure(const std::string& device, const EComError& error)
+{
+    const int code = error.ErrorCode();
+    if (code == EACCES || code == EPERM)
+        std::cerr << "srvdiag: cannot open " << device << ": " << error.what()
+                  << "; grant access with a udev rule for the server, or add your user to the "
+                     "dialout group and log in again\n";
+    else if (code == EBUSY || code == EWOULDBLOCK)
+        std::cerr << "srvdiag: cannot open " << device << ": " << error.what()
+                  << "; another program holds the port, close it and try again\n";
+}
+
+} // namespace
+
+void TSerThread::BringUpLink()
+{
+    if (ResultCode() != 0)
+        return;
+    SetResultCode(2);
+    TComPort& port = SerIF();
+    if (port.Tag() > 0) {
+        try {
+            port.Close();
+            port.SetTag(0);
+        } catch (const std::exception&) {
+        }
+    }
+
+    bool opened = false;
+    try {
+        Trace = "USB" + port.DeviceName() + '\r';
+        port.Timeouts().SetReadConstant(WakeTimeoutMs);
+        port.FlowControl().SetDTR(dcDisable);
+        port.FlowControl().SetRTS(rcEnable);
+        try {
+            port.Open();
+        } catch (const EComError& error) {
+            ReportOpenFailure(port.DeviceName(), error);
+            throw;
+        }
+        opened = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        port.FlowControl().SetDTR(dcEnable);
+        port.FlowControl().SetRTS(rcDisable);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        port.PurgeInput();
+        port.SetTag(1);
+
+        // Probe: a server that answers 0x55 and then keeps sending identification characters
+        // is in a state that waking cannot fix.
+        int last = -1;
+        SendByte(port, 0x00);
+        if (ReceiveByte(port) == ProbeAnswer) {
+            for (int i = 0; i < MostProbeContinuations; ++i) {
+                SendByte(port, ProbeAnswer);
+                last = ReceiveByte(port);
+                if (!IsIdentificationChar(last))
+                    break;
+            }
+        }
+        if (last >= 0)
+            return;
+
+        // Wake: stop at the first 0x00, or at a missing answer once three were tolerated.
+        for (int counter = WakeCounterStart;;) {
+            --counter;
+            SendByte(port, 0x00);
+            const int b = ReceiveByte(port);
+            if ((b == -1 && counter < WakeToleranceBound) || counter == 0 || b == 0)
+                break;
+        }
+
+        // Identification: the first wrong or missing answer ends bring-up.
+        const auto exchange = [&](std::uint8_t out) {
+            SendByte(port, out);
+            return ReceiveByte(port);
+        };
+        const int first = exchange(0x80);
+        if (first < 1)
+            return;
+        if (exchange(0x00) != 0x55 || exchange(0xA5) != 0xF0)
+            return;
+        std::string identification(1, static_cast<char>(first));
+        for (std::size_t i = 0; i < IdentificationSteps; ++i) {
+            const int b = exchange(0x55);
+            if (!IsIdentificationChar(b))
+                return;
+            identification += static_cast<char>(b);
+        }
+        if (identification.compare(0, IdentificationPrefix.size(), IdentificationPrefix) != 0)
+            return;
+        port.Timeouts().SetReadConstant(LinkTimeoutMs);
+        SetResultCode(0);
+    } catch (const std::exception&) {
+        // Opened but not yet owned (Tag still 0): nobody else would ever close it.
+        if (opened && port.Tag() == 0) {
+            try {
+                port.Close();
+            } catch (const std::exception&) {
+            }
+        }
+    }
+}

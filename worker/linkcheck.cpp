@@ -1,0 +1,19 @@
+#include "serial/comport.h"
+#include "worker/serthread.h"
+
+#include <string>
+
+void TSerThread::CheckLink(TComPort& port)
+{
+    if (ResultCode() != 0 || Terminated() || BackRequested())
+        return;
+    const std::string zero(1, '\0');
+    // The server stays silent on the first byte and echoes the second: an answer to the first
+    // means it is out of step.
+    ExchangeBytes(port, zero, "");
+    LinkOk = Received.empty();
+    ExchangeBytes(port, zero, "");
+    LinkOk = Received == zero;
+    if (!Terminated() && !BackRequested() && !LinkOk)
+        SetResultCode(3);
+}

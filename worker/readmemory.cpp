@@ -1,0 +1,71 @@
+#include "worker/serthread.h"
+#include "worker/workerhost.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t MemorySize = 1536;
+constexpr std::size_t BlockSize = 12;
+constexpr std::uint8_t ShutdownCommand = 4;
+
+struct TFileCloser
+{
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+} // namespace
+
+void TSerThread::ShowProgress()
+{
+    Host().ShowProgress(ProgressPercent);
+}
+
+void TSerThread::ReadMemory()
+{
+    if (ResultCode() != 0 || Terminated() || BackRequested())
+        return;
+    std::vector<char> buffer(MemorySize);
+    ProgressPercent = 0;
+    std::string reply;
+
+    if (Host().ShutdownChecked())
+        Transact(std::string(1, static_cast<char>(ShutdownCommand)), false, 0, reply);
+
+    std::size_t count = 0;
+    while (count < MemorySize && LinkOk && !Terminated() && !BackRequested()) {
+        const auto block = static_cast<char>(0x80 + count / BlockSize);
+        Transact(std::string{'\xFF', block}, true, BlockSize, reply);
+        Received = reply;
+        if (!LinkOk || reply.empty())
+            continue;
+        std::copy(reply.begin() + 1, reply.begin() + 1 + BlockSize, buffer.begin() + count);
+        count += BlockSize;
+        const auto percent = static_cast<std::uint8_t>(count * 25 / 384);
+        if (ProgressPercent >= percent)
+            continue;
+        ProgressPercent = percent;
+        if (!Terminated() && !BackRequested())
+            Synchronize([this] { ShowProgress(); });
+    }
+
+    if (!LinkOk && !Terminated() && !BackRequested()) {
+        SetResultCode(3); // the link was lost: an earlier dump file keeps its content
+        return;
+    }
+
+    // Written once, after the read: also the blocks read before a Back or a close. Unbuffered,
+    // so a full disk shows in the count written rather than in a later close.
+    long written = -1;
+    std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(DumpFileName().c_str(), "wb"));
+    if (file && std::setvbuf(file.get(), nullptr, _IONBF, 0) == 0)
+        written = static_cast<long>(std::fwrite(buffer.data(), 1, count, file.get()));
+    if (Terminated() || BackRequested() || count != MemorySize ||
+        written != static_cast<long>(MemorySize))
+        SetResultCode(1);
+    else
+        Synchronize([this] { Host().AddRecent(); });
+}
