@@ -1,0 +1,22 @@
+#pragma once
+
+#include "tools/serversim/simoptions.h"
+#include "tools/virtualserver/testbed.h"
+
+#include <string>
+#include <vector>
+
+// The command line of srvdiag-virtualserver.
+struct TVirtualServerOptions
+{
+    TDeviceLayout Layout = TDeviceLayout::Server;
+    TSimOptions Sim;
+    std::string LinesFile; // where the recorded DTR/RTS changes go; empty: nowhere
+    bool Help = false;
+    std::vector<std::string> Command; // the program to start and its arguments
+};
+
+// Parses argv. Returns an error message, or empty on success.
+std::string ParseVirtualServerOptions(int argc, char** argv, TVirtualServerOptions& options);
+
+std::string VirtualServerUsage();
