@@ -30,12 +30,12 @@ public:
     TSerThread& operator=(const TSerThread&) = delete;
 
     // ---- Called by the window, on the main thread -------------------------------------------
-    bool Suspended() const;    // parked by a synchronized park call
-    void Resume();             // if parked: wake it
-    void RequestBack();        // BackRequested := true (the caller then resumes it if parked)
-    void Terminate();          // termination request
-    void WaitFor();            // until the thread has ended, serving its synchronized calls
-    void ServeCalls();         // run the worker's pending synchronized calls
+    bool Suspended() const; // parked by a synchronized park call
+    void Resume();          // if parked: wake it; if a park call is queued: cancel it
+    void RequestBack();     // BackRequested := true (the caller then resumes it if parked)
+    void Terminate();       // termination request
+    void WaitFor();         // until the thread has ended, serving its synchronized calls
+    void ServeCalls();      // run the worker's pending synchronized calls
     void SetDumpFileName(const std::string& name); // hand-over on page 4
 
     // ---- Shared flags (atomic: read and written by both threads) ----------------------------
@@ -45,8 +45,8 @@ public:
     // ---- Worker-thread state used by the stages ---------------------------------------------
     std::uint8_t ResultCode() const { return Result.load(); }
     void SetResultCode(std::uint8_t code) { Result.store(code); }
-    std::string Trace;           // record of the current attempt (byte string)
-    std::string Received;        // bytes of the current exchange
+    std::string Trace;    // record of the current attempt (byte string)
+    std::string Received; // bytes of the current exchange
     std::uint8_t ProgressPercent = 0;
     bool LinkOk = false;
     std::string DumpFileName() const; // copy taken under the lock
@@ -73,6 +73,7 @@ private:
     void Execute(); // the thread body
     void Park();
     void WriteTraceFile();
+    void RunStage(std::uint8_t page); // Connect on page 5, ReadOut on 6; a throw gives ResultCode 3
 
     TWorkerHost& HostRef;
     std::unique_ptr<TStages> Stages;
@@ -81,12 +82,16 @@ private:
     std::atomic<bool> BackFlag{false};
     std::atomic<std::uint8_t> Result{0};
 
-    mutable std::mutex Lock;     // guards everything below
+    mutable std::mutex Lock; // guards everything below
     std::condition_variable Cond;
     bool SuspendedMark = false;
     bool Finished = false;
     std::deque<std::function<void()>*> PendingCalls;
     std::string DumpName;
+    bool ParkPending = false;      // park call queued, not yet run by the main thread
+    bool ParkCancelled = false;    // a resume arrived while the park call was queued
+    std::uint64_t QueuedCalls = 0; // synchronized calls queued so far
+    std::uint64_t ServedCalls = 0; // ... and run by the main thread so far
 
     std::thread Thread; // last: started when everything above exists
 };

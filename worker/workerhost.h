@@ -5,6 +5,12 @@
 
 class TComPort;
 
+// The trace file's name for a settings file name: its last three characters replaced by "ERR".
+inline std::string TraceFileNameFor(const std::string& iniPath)
+{
+    return iniPath.substr(0, iniPath.size() >= 3 ? iniPath.size() - 3 : 0) + "ERR";
+}
+
 // What the window offers the worker. The worker holds a reference for its whole life.
 //
 // Page, NextEnabled, IniPath, SerIF and ShutdownChecked are read (and Page written) directly on
@@ -23,6 +29,9 @@ public:
     // The enabled state of Next as the last page update (or file box change) left it.
     virtual bool NextEnabled() const = 0;
     virtual std::string IniPath() const = 0;
+    // Where the worker writes the trace file after a failed pass. By default IniPath with "INI"
+    // replaced by "ERR", beside the settings file. Called on the worker thread.
+    virtual std::string TracePath() const { return TraceFileNameFor(IniPath()); }
     virtual TComPort& SerIF() = 0;
     virtual bool ShutdownChecked() const = 0;
 

@@ -1,0 +1,105 @@
+#include "tests/support/testhost.h"
+
+#include "worker/serthread.h"
+
+#include <algorithm>
+
+TTestHost::TTestHost(std::string iniPath) : Ini(std::move(iniPath)) {}
+
+void TTestHost::Attach(TSerThread& worker)
+{
+    Worker = &worker;
+}
+
+void TTestHost::WakeMainThread()
+{
+    ++Wakes;
+    std::lock_guard guard(WakeLock);
+    ++PendingWakes;
+    WakeCond.notify_all();
+}
+
+bool TTestHost::Serve(const std::function<bool()>& done, std::chrono::milliseconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        if (Worker != nullptr)
+            Worker->ServeCalls();
+        if (done())
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        // Some conditions (a stage waiting, a thread ending) come without a wake: look again
+        // now and then.
+        std::unique_lock guard(WakeLock);
+        WakeCond.wait_until(
+            guard,
+            std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(20)),
+            [this] { return PendingWakes > 0; });
+        PendingWakes = 0;
+    }
+}
+
+bool TTestHost::WaitForWakes(int count, std::chrono::milliseconds limit)
+{
+    std::unique_lock guard(WakeLock);
+    return WakeCond.wait_for(guard, limit, [&] { return Wakes.load() >= count; });
+}
+
+bool TTestHost::ServeUntilParked(std::chrono::milliseconds limit)
+{
+    return Serve([this] { return Worker->Suspended(); }, limit);
+}
+
+void TTestHost::Start()
+{
+    PageValue.store(1);
+    ShowPage();
+}
+
+void TTestHost::Next()
+{
+    const std::uint8_t page = PageValue.load();
+    PageValue.store(page >= 8 ? 4 : static_cast<std::uint8_t>(page + 1));
+    ShowPage();
+}
+
+void TTestHost::Back()
+{
+    Worker->RequestBack();
+    Worker->Resume(); // wakes a parked worker, or cancels a park call still queued
+}
+
+void TTestHost::Close()
+{
+    Worker->Terminate();
+    Worker->Resume();
+    Worker->WaitFor();
+}
+
+void TTestHost::SetFileName(const std::string& name)
+{
+    FileName = name;
+    NextOn.store(!FileName.empty());
+}
+
+void TTestHost::ShowPage()
+{
+    const std::uint8_t page = PageValue.load();
+    Shown.push_back(page);
+    if (page == 2)
+        NextOn.store(!FileName.empty());
+    else
+        NextOn.store(page != 5 && page != 6);
+    if (page == 4 && Worker != nullptr)
+        Worker->SetDumpFileName(FileName);
+    if (page < 5 && Port.Tag() > 0) {
+        try {
+            Port.Close();
+            Port.SetTag(0);
+        } catch (...) {
+        }
+    }
+    if (Worker != nullptr)
+        Worker->Resume();
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "serial/comport.h"
+#include "worker/workerhost.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class TSerThread;
+
+// A window without widgets for driving TSerThread. The test's own thread plays the main thread:
+// it runs the window's handlers (Start, Next, Back, Close) and serves the worker's synchronized
+// calls in Serve. The page rules are the window's: Next is disabled on pages 5 and 6 and on
+// page 2 while the file name is empty; page 4 hands the file name over; pages below 5 close a port
+// the worker left open; every page update resumes a parked worker.
+class TTestHost final : public TWorkerHost
+{
+public:
+    explicit TTestHost(std::string iniPath = "srvdiag.INI");
+
+    void Attach(TSerThread& worker); // before the first Serve
+
+    // ---- Main-thread side (the test's thread) -----------------------------------------------
+    // Serves synchronized calls until done() holds or the limit passes; returns done().
+    bool Serve(const std::function<bool()>& done,
+               std::chrono::milliseconds limit = std::chrono::seconds(10));
+    // Waits, serving nothing, until WakeMainThread has been called count times in all.
+    bool WaitForWakes(int count, std::chrono::milliseconds limit = std::chrono::seconds(10));
+    bool ServeUntilParked(std::chrono::milliseconds limit = std::chrono::seconds(10));
+    void Start();                              // first activation: page 1
+    void Next();                               // the Next button (pages other than 7)
+    void Back();                               // the Back button
+    void Close();                              // closing: terminate, resume, wait
+    void SetFileName(const std::string& name); // typing in the file box
+
+    std::vector<std::uint8_t> Shown;    // every page drawn, in order
+    std::vector<std::uint8_t> Progress; // every progress value shown
+    int RecentAdds = 0;                 // AddRecent calls
+    std::atomic<bool> Shutdown{false};  // the shutdown option
+    std::atomic<int> Wakes{0};          // WakeMainThread calls so far
+
+    // ---- TWorkerHost -------------------------------------------------------------------------
+    std::uint8_t Page() const override { return PageValue.load(); }
+    void SetPage(std::uint8_t page) override { PageValue.store(page); }
+    bool NextEnabled() const override { return NextOn.load(); }
+    std::string IniPath() const override { return Ini; }
+    TComPort& SerIF() override { return Port; }
+    bool ShutdownChecked() const override { return Shutdown.load(); }
+    void WakeMainThread() override;
+    void ShowPage() override;
+    void ShowProgress(std::uint8_t percent) override { Progress.push_back(percent); }
+    void AddRecent() override { ++RecentAdds; }
+
+private:
+    TSerThread* Worker = nullptr;
+    std::atomic<std::uint8_t> PageValue{0};
+    std::atomic<bool> NextOn{true};
+    std::string Ini;
+    std::string FileName;
+    TComPort Port;
+
+    std::mutex WakeLock;
+    std::condition_variable WakeCond;
+    int PendingWakes = 0;
+};

@@ -1,0 +1,209 @@
+#include "worker/serthread.h"
+
+#include "serial/comport.h"
+#include "worker/workerhost.h"
+
+#include <exception>
+#include <fstream>
+
+TSerThread::TSerThread(TWorkerHost& host, std::unique_ptr<TStages> stages)
+    : HostRef(host), Stages(std::move(stages)), Thread([this] { Execute(); })
+{
+}
+
+TSerThread::~TSerThread()
+{
+    Terminate();
+    Resume();
+    WaitFor();
+}
+
+bool TSerThread::Suspended() const
+{
+    std::lock_guard guard(Lock);
+    return SuspendedMark;
+}
+
+void TSerThread::Resume()
+{
+    std::lock_guard guard(Lock);
+    if (SuspendedMark) {
+        SuspendedMark = false;
+        Cond.notify_all();
+    } else if (ParkPending) {
+        // The park call is still queued for the main thread: it must not park the worker now,
+        // or this resume would be lost.
+        ParkCancelled = true;
+    }
+}
+
+void TSerThread::RequestBack()
+{
+    BackFlag.store(true);
+}
+
+void TSerThread::Terminate()
+{
+    TerminateRequested.store(true);
+    std::lock_guard guard(Lock);
+    Cond.notify_all();
+}
+
+void TSerThread::WaitFor()
+{
+    for (;;) {
+        {
+            std::unique_lock guard(Lock);
+            Cond.wait(guard, [this] { return Finished || !PendingCalls.empty(); });
+            if (Finished && PendingCalls.empty())
+                break;
+        }
+        ServeCalls();
+    }
+    if (Thread.joinable())
+        Thread.join();
+}
+
+void TSerThread::ServeCalls()
+{
+    std::unique_lock guard(Lock);
+    while (!PendingCalls.empty()) {
+        std::function<void()>* call = PendingCalls.front();
+        PendingCalls.pop_front();
+        guard.unlock();
+        try {
+            (*call)();
+        } catch (...) {
+            // A failing window update must neither unwind the event loop nor leave the
+            // worker waiting for a call that never completes.
+        }
+        guard.lock();
+        ++ServedCalls;
+        Cond.notify_all();
+    }
+}
+
+void TSerThread::SetDumpFileName(const std::string& name)
+{
+    std::lock_guard guard(Lock);
+    DumpName = name;
+}
+
+std::string TSerThread::DumpFileName() const
+{
+    std::lock_guard guard(Lock);
+    return DumpName;
+}
+
+TComPort& TSerThread::SerIF()
+{
+    return HostRef.SerIF();
+}
+
+void TSerThread::Synchronize(const std::function<void()>& fn)
+{
+    std::function<void()> call = fn;
+    std::uint64_t ticket = 0;
+    {
+        std::lock_guard guard(Lock);
+        PendingCalls.push_back(&call);
+        ticket = ++QueuedCalls;
+    }
+    HostRef.WakeMainThread();
+    std::unique_lock guard(Lock);
+    Cond.wait(guard, [&] { return ServedCalls >= ticket; });
+}
+
+void TSerThread::Park()
+{
+    {
+        std::lock_guard guard(Lock);
+        ParkPending = true;
+        ParkCancelled = false;
+    }
+    Synchronize([this] {
+        std::lock_guard guard(Lock);
+        if (!TerminateRequested.load() && !ParkCancelled)
+            SuspendedMark = true;
+        ParkPending = false;
+    });
+    std::unique_lock guard(Lock);
+    Cond.wait(guard, [this] { return !SuspendedMark || TerminateRequested.load(); });
+    SuspendedMark = false;
+    ParkCancelled = false;
+}
+
+void TSerThread::RunStage(std::uint8_t page)
+{
+    try {
+        if (page == 5) {
+            Trace.clear();
+            Stages->Connect(*this);
+        } else if (page == 6) {
+            Stages->ReadOut(*this);
+        }
+    } catch (...) {
+        // A failure no stage caught would end the process if it left the thread; it is a
+        // communication error like any other broken exchange.
+        SetResultCode(3);
+    }
+}
+
+void TSerThread::Execute()
+{
+    do {
+        if (!BackFlag.load() && (HostRef.NextEnabled() || HostRef.Page() == 2))
+            Park();
+
+        if (!TerminateRequested.load() && !BackFlag.load()) {
+            RunStage(HostRef.Page());
+            const std::uint8_t page = HostRef.Page();
+            if (page == 5 || page == 6) {
+                if (ResultCode() != 0) {
+                    HostRef.SetPage(static_cast<std::uint8_t>(ResultCode() + 7));
+                    WriteTraceFile();
+                } else {
+                    HostRef.SetPage(static_cast<std::uint8_t>(page + 1));
+                }
+                SetResultCode(0);
+            }
+        }
+
+        if (TerminateRequested.load())
+            break;
+
+        if (BackFlag.load()) {
+            std::uint8_t page = HostRef.Page();
+            if (page > 1)
+                --page;
+            if (page > 3)
+                page = 3;
+            HostRef.SetPage(page);
+            BackFlag.store(false);
+        }
+
+        Synchronize([this] { HostRef.ShowPage(); });
+    } while (!TerminateRequested.load());
+
+    try {
+        if (SerIF().Tag() == 1)
+            SerIF().Close();
+    } catch (...) {
+        // The port may already be gone with its device; the thread ends either way.
+    }
+
+    std::lock_guard guard(Lock);
+    Finished = true;
+    Cond.notify_all();
+}
+
+void TSerThread::WriteTraceFile()
+{
+    try {
+        std::ofstream file(HostRef.TracePath(), std::ios::binary | std::ios::trunc);
+        file.write(Trace.data(), static_cast<std::streamsize>(Trace.size()));
+        file.close();
+    } catch (...) {
+        // A trace that cannot be written must not hide the failure page.
+    }
+}
