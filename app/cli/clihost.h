@@ -1,0 +1,68 @@
+#pragma once
+
+#include "app/cli/cliargs.h"
+#include "app/cli/progressline.h"
+#include "worker/workerhost.h"
+
+#include <atomic>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+class TComPort;
+class TSerThread;
+class TStages;
+
+// The worker's host for a read-out from the terminal: it walks the worker through page 5
+// (connect) and page 6 (read-out) as the wizard does after Next on page 4, prints each page's
+// text as the wizard shows it, draws the progress, and quits the application's event loop with
+// the outcome: 0 success, 1 output-file error, 2 server not found, 3 communication error, 130
+// after Interrupt(). It neither reads nor writes the settings file.
+//
+// Lives on the main thread, which runs a QCoreApplication event loop; the worker's synchronized
+// calls are served from that loop.
+class TCliHost final : public TWorkerHost
+{
+public:
+    TCliHost(const TCliArgs& args, std::unique_ptr<TStages> stages, const std::string& iniPath,
+             const std::string& tracePath, std::FILE* out, bool terminal);
+    ~TCliHost() override;
+    TCliHost(const TCliHost&) = delete;
+    TCliHost& operator=(const TCliHost&) = delete;
+
+    // Ends the read-out at its next byte, as Back does in the window (the dump then holds the
+    // blocks read so far); the event loop then quits with 130.
+    void Interrupt();
+
+    // ---- TWorkerHost ----------------------------------------------------------------------
+    std::uint8_t Page() const override { return PageValue.load(); }
+    void SetPage(std::uint8_t page) override { PageValue.store(page); }
+    bool NextEnabled() const override { return NextOn.load(); }
+    std::string IniPath() const override { return Ini; }
+    std::string TracePath() const override;
+    TComPort& SerIF() override { return *Port; }
+    bool ShutdownChecked() const override { return Args.Shutdown; }
+    void WakeMainThread() override;
+    void ShowPage() override;
+    void ShowProgress(std::uint8_t percent) override;
+    void AddRecent() override {} // the command line keeps no recent-file list
+
+private:
+    void Start();          // page 4 to 5: hand the file name over and wake the worker
+    void Finish(int code); // end the worker and quit the event loop with code
+    void Print(const std::string& text);
+
+    const TCliArgs Args;
+    const std::string Ini;
+    const std::string Trace;
+    std::FILE* Out;
+    TProgressLine Progress;
+    std::unique_ptr<TComPort> Port;
+    std::atomic<std::uint8_t> PageValue{4};
+    std::atomic<bool> NextOn{true};
+    bool Started = false;
+    bool Interrupted = false;
+    bool Finishing = false;
+    std::unique_ptr<TStages> PendingStages;
+    std::unique_ptr<TSerThread> Worker; // last: destroyed (and stopped) first
+};
