@@ -1,0 +1,101 @@
+#include "tests/e2e/e2eprocess.h"
+
+#include "tests/e2e/e2efiles.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+TProcess::TProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                   const std::string& stdoutFile)
+{
+    std::vector<char*> args;
+    for (const std::string& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    const std::string out = stdoutFile.empty() ? "/dev/null" : stdoutFile;
+
+    Child = fork();
+    if (Child < 0)
+        throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
+    if (Child == 0) {
+        setpgid(0, 0);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        for (const std::string& entry : env)
+            putenv(const_cast<char*>(entry.c_str()));
+        const int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (fd >= 0)
+            dup2(fd, STDOUT_FILENO);
+        if (in >= 0)
+            dup2(in, STDIN_FILENO);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    setpgid(Child, Child); // also here, so that a signal right after the start reaches the group
+    PidFd = static_cast<int>(syscall(SYS_pidfd_open, Child, 0));
+}
+
+TProcess::~TProcess()
+{
+    if (!Status && Child > 0) {
+        SignalGroup(SIGTERM);
+        if (!WaitFor(std::chrono::seconds(2))) {
+            SignalGroup(SIGKILL);
+            WaitFor(std::chrono::seconds(5));
+        }
+    }
+    if (PidFd >= 0)
+        close(PidFd);
+}
+
+std::optional<int> TProcess::WaitFor(std::chrono::milliseconds limit)
+{
+    if (Status)
+        return Status;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        int status = 0;
+        const pid_t done = waitpid(Child, &status, WNOHANG);
+        if (done == Child) {
+            Status = WIFEXITED(status) ? WEXITSTATUS(status)
+                                       : 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+            return Status;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return std::nullopt;
+        pollfd p{PidFd, POLLIN, 0};
+        poll(&p, 1, static_cast<int>(left.count()));
+    }
+}
+
+void TProcess::SignalGroup(int sig) const
+{
+    if (Child > 0)
+        kill(-Child, sig);
+}
+
+TRunResult RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                      std::chrono::milliseconds limit)
+{
+    TTempDir dir;
+    const std::string out = dir.Path() + "/stdout";
+    TRunResult result;
+    {
+        TProcess process(argv, env, out);
+        result.ExitCode = process.WaitFor(limit);
+    }
+    result.Output = ReadFile(out);
+    return result;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+// A program started for an end-to-end test, in a process group of its own so that it and its
+// children can be signalled together (as a terminal's Ctrl+C does). The destructor ends the whole
+// group if it still runs: SIGTERM, then SIGKILL after two seconds.
+class TProcess
+{
+public:
+    // env holds "NAME=value" entries added to (or replacing in) the test's environment. Standard
+    // output goes to stdoutFile when given, else to /dev/null; standard error stays the test's.
+    TProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
+             const std::string& stdoutFile = "");
+    ~TProcess();
+    TProcess(const TProcess&) = delete;
+    TProcess& operator=(const TProcess&) = delete;
+
+    pid_t Pid() const { return Child; }
+    // The exit code (128 + signal when a signal ended it), or nothing if it still runs after
+    // limit.
+    std::optional<int> WaitFor(std::chrono::milliseconds limit);
+    void SignalGroup(int sig) const;
+
+private:
+    pid_t Child = -1;
+    int PidFd = -1;
+    std::optional<int> Status;
+};
+
+struct TRunResult
+{
+    std::optional<int> ExitCode; // nothing when it had to be killed at the time limit
+    std::string Output;          // its standard output
+};
+
+// Runs a program to its end, at most limit long, and collects its standard output.
+TRunResult RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                      std::chrono::milliseconds limit);

@@ -1,0 +1,135 @@
+#include "tests/e2e/e2ex11.h"
+
+#include "tests/e2e/e2efiles.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <stdexcept>
+#include <thread>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr auto StepTime = 150ms; // between two screenshots that must agree
+constexpr auto PageLimit = 30s;  // the longest any page change may take, on a busy machine
+
+std::uint32_t Field(const std::string& xwd, std::size_t index)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(xwd.data()) + index * 4;
+    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) |
+           p[3];
+}
+
+// The pixels of an xwd image, without its header and colour table.
+std::string Pixels(const std::string& xwd)
+{
+    if (xwd.size() < 100)
+        return xwd;
+    const std::size_t offset = Field(xwd, 0) + Field(xwd, 19) * 12;
+    return offset < xwd.size() ? xwd.substr(offset) : "";
+}
+
+} // namespace
+
+TXServer::TXServer()
+{
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        throw std::runtime_error("pipe failed");
+    // The write end stays open across exec for Xvfb to report its display number on.
+    Server = std::make_unique<TProcess>(
+        std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(pipeFds[1]), "-screen", "0",
+                                 "640x480x24", "-nolisten", "tcp", "-dpi", "96"});
+    close(pipeFds[1]);
+    pollfd p{pipeFds[0], POLLIN, 0};
+    std::string number;
+    char c = 0;
+    while (poll(&p, 1, 20000) > 0 && read(pipeFds[0], &c, 1) == 1 && c != '\n')
+        number += c;
+    close(pipeFds[0]);
+    if (number.empty())
+        throw std::runtime_error("Xvfb did not start");
+    Name = ":" + number;
+}
+
+std::vector<std::string> TXServer::Env() const
+{
+    return {"DISPLAY=" + Name, "QT_QPA_PLATFORM=xcb", "WAYLAND_DISPLAY="};
+}
+
+TWizardWindow::TWizardWindow(const TXServer& x, const std::string& artifactDir)
+    : Env(x.Env()), ArtifactDir(artifactDir)
+{
+    const TRunResult search = RunProgram(
+        {"xdotool", "search", "--sync", "--onlyvisible", "--name", "^Server diagnosis tool$"}, Env,
+        PageLimit);
+    Id = search.Output.substr(0, search.Output.find('\n'));
+    if (search.ExitCode != 0 || Id.empty())
+        throw std::runtime_error("the wizard's window did not appear");
+    RunProgram({"xdotool", "windowfocus", "--sync", Id}, Env, PageLimit);
+    std::filesystem::create_directories(ArtifactDir);
+}
+
+void TWizardWindow::Keys(const std::vector<std::string>& keys) const
+{
+    std::vector<std::string> argv{"xdotool", "key", "--delay", "60"};
+    argv.insert(argv.end(), keys.begin(), keys.end());
+    EXPECT_EQ(RunProgram(argv, Env, PageLimit).ExitCode, 0);
+}
+
+void TWizardWindow::Type(const std::string& text) const
+{
+    EXPECT_EQ(RunProgram({"xdotool", "type", "--delay", "20", text}, Env, PageLimit).ExitCode, 0);
+}
+
+std::string TWizardWindow::Capture() const
+{
+    return RunProgram({"xwd", "-id", Id, "-silent"}, Env, PageLimit).Output;
+}
+
+void TWizardWindow::Save(const std::string& image, const std::string& name) const
+{
+    const std::string xwd = ArtifactDir + "/" + name + ".xwd";
+    WriteFile(xwd, image);
+    RunProgram({"convert", "xwd:" + xwd, ArtifactDir + "/" + name + ".png"}, {}, PageLimit);
+    std::filesystem::remove(xwd);
+}
+
+bool TWizardWindow::ProgressBarShown(const std::string& image)
+{
+    if (image.size() < 100)
+        return false;
+    const std::uint32_t width = Field(image, 4);
+    const std::uint32_t height = Field(image, 5);
+    const std::uint32_t bytesPerPixel = Field(image, 11) / 8;
+    const std::uint32_t bytesPerLine = Field(image, 12);
+    const std::string pixels = Pixels(image);
+    // The bar's place: 8,160 to 355,177 in a window of 365 x 228; look inside its border.
+    if (width < 365 || height < 228 || bytesPerPixel == 0)
+        return false;
+    const std::string first = pixels.substr(163 * bytesPerLine + 12 * bytesPerPixel, bytesPerPixel);
+    for (std::uint32_t y = 161; y <= 176; ++y)
+        for (std::uint32_t x = 10; x <= 352; ++x)
+            if (pixels.compare(y * bytesPerLine + x * bytesPerPixel, bytesPerPixel, first) != 0)
+                return true;
+    return false;
+}
+
+std::string TWizardWindow::WaitForNewPage(const std::string& previous) const
+{
+    const auto deadline = std::chrono::steady_clock::now() + PageLimit;
+    std::string last;
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::string image = Capture();
+        if (!image.empty() && Pixels(image) != Pixels(previous) && Pixels(image) == Pixels(last))
+            return image;
+        last = std::move(image);
+        std::this_thread::sleep_for(StepTime);
+    }
+    ADD_FAILURE() << "the window showed no new page";
+    return last;
+}
