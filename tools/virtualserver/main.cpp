@@ -48,15 +48,19 @@ private:
     int Fd;
 };
 
-// The simulator serving the master side on a thread of its own, from construction to
-// destruction.
+// The simulator serving the test bed's master side on a thread of its own, from construction to
+// destruction. When the simulator hangs up, the server is unplugged.
 class TServing
 {
 public:
-    TServing(const TSimOptions& options, int master) : Sim(options)
+    TServing(const TSimOptions& options, TTestbed& bed) : Sim(options)
     {
-        if (master >= 0)
-            Thread = std::thread([this, master] { Sim.Serve(master); });
+        if (bed.HasTty())
+            Thread = std::thread([this, &bed] {
+                Sim.Serve(bed.Master());
+                if (Sim.HungUp())
+                    bed.Unplug();
+            });
     }
     ~TServing()
     {
@@ -84,7 +88,7 @@ int Run(const TVirtualServerOptions& options, const sigset_t& signals)
             g_object_unref(handler); // the test bed holds its own reference
         }
         TSlaveKeeper keeper(bed.SlavePath());
-        TServing serving(options.Sim, bed.Master());
+        TServing serving(options.Sim, bed);
         status = RunChild(options.Command, signals);
     }
     if (!options.LinesFile.empty() && !recorder.Write(options.LinesFile)) {

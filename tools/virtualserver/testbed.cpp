@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <stdexcept>
 #include <umockdev.h>
@@ -51,6 +52,9 @@ TTestbed::TTestbed(TDeviceLayout layout) : Bed(umockdev_testbed_new())
         g_object_unref(Bed);
         throw;
     }
+    // The started program must not inherit the master side: an unplug closes it.
+    if (HasTty())
+        fcntl(Master(), F_SETFD, FD_CLOEXEC);
 }
 
 TTestbed::~TTestbed()
@@ -82,6 +86,23 @@ void TTestbed::AttachIoctl(UMockdevIoctlBase* handler)
         g_clear_error(&error);
         throw std::runtime_error("umockdev could not attach the line handler: " + message);
     }
+}
+
+void TTestbed::Unplug()
+{
+    const int master = Master();
+    if (master >= 0) {
+        // umockdev owns the descriptor and closes it itself at the end, so its number must stay
+        // valid: /dev/null takes its place, which closes the master side.
+        const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
+        if (null >= 0) {
+            dup3(null, master, O_CLOEXEC);
+            close(null);
+        }
+    }
+    for (const std::string& device : Devices)
+        umockdev_testbed_remove_device(Bed, device.c_str());
+    Devices.clear();
 }
 
 // A USB device of the server's vendor (04d8) with the given product id, or an unrelated device

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 typedef struct _UMockdevTestbed UMockdevTestbed;
 typedef struct _UMockdevIoctlBase UMockdevIoctlBase;
@@ -31,6 +32,9 @@ public:
     int Master() const; // the pseudo-terminal's master side; owned by umockdev, never close it
     std::string SlavePath() const; // the real /dev/pts/N behind the tty node
     void AttachIoctl(UMockdevIoctlBase* handler);
+    // Takes the server away as an unplug does: the master side is closed, so that the program's
+    // open descriptor hangs up, and the USB devices leave the test bed.
+    void Unplug();
 
 private:
     std::string AddUsbDevice(const char* name, const char* product, const char* model);
@@ -38,7 +42,8 @@ private:
     void AddTty(const std::string& parent, const char* name);
 
     UMockdevTestbed* Bed;
-    std::string Node; // "/dev/ttyACM0", or empty when the layout has no tty
+    std::string Node;                 // "/dev/ttyACM0", or empty when the layout has no tty
+    std::vector<std::string> Devices; // the top-level USB devices' sysfs paths
 };
 
 // Re-executes the program under umockdev's preload library unless it already runs under it.
