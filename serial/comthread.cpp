@@ -1,0 +1,55 @@
+#include "serial/comthread.h"
+
+#include "serial/comport.h"
+#include "serial/mainthreadcall.h"
+
+TComThread::TComThread(TCustomComPort& port) : Port(port), Thread([this] { Execute(); }) {}
+
+TComThread::~TComThread()
+{
+    if (Thread.joinable())
+        Thread.join();
+}
+
+void TComThread::ApplyPriority()
+{
+    const std::int64_t id = SystemId.load();
+    if (id != 0)
+        Port.Platform->SetThreadPriority(id, Port.ThreadPriority());
+}
+
+void TComThread::Execute()
+{
+    SystemId.store(Port.Platform->CurrentThreadId());
+    ApplyPriority();
+    try {
+        while (!Terminated()) {
+            std::uint32_t events = 0;
+            const std::int32_t code = Port.Platform->WaitCommEvent(events);
+            if (Terminated())
+                break;
+            if (code == 0) {
+                if (events != 0)
+                    Port.Dispatch(events);
+                continue;
+            }
+            WaitError.store(code);
+            // The report runs on the main thread so OnError runs there; a lost device also
+            // closes the port, after the report whatever its outcome.
+            std::exception_ptr failure;
+            RunOnMainThread([&] {
+                try {
+                    Port.RaiseComError(code, Port.Platform->SystemMessage(code));
+                } catch (...) {
+                    failure = std::current_exception();
+                }
+            });
+            if (Port.Platform->IsDeviceLostError(code))
+                Port.Close();
+            std::rethrow_exception(failure);
+        }
+    } catch (const EComError&) {
+    } catch (const EAbort&) {
+    }
+    Done.store(true);
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+class TCustomComPort;
+
+// The event thread of a port: waits for the masked comm events and dispatches them to the
+// port's handlers until it is asked to end (the port then also ends the pending wait) or the
+// wait fails.
+class TComThread
+{
+public:
+    explicit TComThread(TCustomComPort& port); // starts running at once
+    ~TComThread();                             // joins; call Terminate and end the wait first
+    TComThread(const TComThread&) = delete;
+    TComThread& operator=(const TComThread&) = delete;
+
+    void Terminate() { TerminateRequested.store(true); }
+    bool Terminated() const { return TerminateRequested.load(); }
+    bool Finished() const { return Done.load(); }
+    bool IsCurrentThread() const { return std::this_thread::get_id() == Thread.get_id(); }
+    void ApplyPriority(); // the port's ThreadPriority, at once
+    std::int32_t LastWaitError() const { return WaitError.load(); }
+
+private:
+    void Execute();
+
+    TCustomComPort& Port;
+    std::atomic<bool> TerminateRequested{false};
+    std::atomic<bool> Done{false};
+    std::atomic<std::int64_t> SystemId{0};
+    std::atomic<std::int32_t> WaitError{0};
+    std::thread Thread; // last: starts after the fields above exist
+};
