@@ -263,6 +263,7 @@ void TServerSim::HandleFrameByte(std::uint8_t byte)
             return;
         }
         const bool faulty = Block == Options.FaultBlock;
+        Faulty = faulty && Options.Fault != TBlockFault::None;
         const auto marker = static_cast<std::uint8_t>(ReadReplyCount + 64);
         Answer(faulty && Options.Fault == TBlockFault::WrongAck ? 7 : marker);
         std::string data =
@@ -291,7 +292,7 @@ void TServerSim::HandleFrameByte(std::uint8_t byte)
             Answer(static_cast<std::uint8_t>(ReplyData[PollIndex]));
         if (++PollIndex == static_cast<std::size_t>(ReplyCount) + 1) {
             State = TState::Header;
-            if (!Muted && !Options.Silent && ReplyData.size() == PollIndex) {
+            if (!Muted && !Faulty && !Options.Silent) {
                 std::lock_guard guard(Lock);
                 SeenBlocks.push_back(Block);
             }

@@ -28,7 +28,7 @@ public:
 
     // ---- What the simulator saw (thread-safe copies) -----------------------------------------
     std::vector<std::string> Requests() const; // each accepted or refused frame: header..checksum
-    std::vector<int> BlocksServed() const;     // block indexes whose reply was sent in full
+    std::vector<int> BlocksServed() const;     // blocks whose good reply was sent in full
     bool ShutdownSeen() const;                 // an acknowledged shutdown frame
     bool HungUp() const;                       // Serve ended by the HangUp misbehaviour
     std::string ReceivedBytes() const;         // every byte received, in order
@@ -68,7 +68,8 @@ private:
     std::size_t RequestLength = 0;
     int ReplyCount = 0;
     int Block = -1;
-    bool Muted = false; // the current frame goes unanswered
+    bool Muted = false;  // the current frame goes unanswered
+    bool Faulty = false; // the current frame's reply is spoilt on purpose
     bool HangUpNow = false;
     std::string ReplyData; // reply checksum then data bytes, clocked out by the poll bytes
     std::size_t PollIndex = 0;

@@ -1,0 +1,295 @@
+#include "tests/worker/simrig.h"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using std::chrono::steady_clock;
+
+namespace {
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& content)
+{
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+// The test host as the window, with a hand on the progress display: it can press Back, on the
+// main thread, the moment a given percentage is shown.
+class TProgressHost final : public TWorkerHost
+{
+public:
+    explicit TProgressHost(TTestHost& base) : Base(base) {}
+    int BackAtPercent = -1;
+
+    std::uint8_t Page() const override { return Base.Page(); }
+    void SetPage(std::uint8_t page) override { Base.SetPage(page); }
+    bool NextEnabled() const override { return Base.NextEnabled(); }
+    std::string IniPath() const override { return Base.IniPath(); }
+    TComPort& SerIF() override { return Base.SerIF(); }
+    bool ShutdownChecked() const override { return Base.ShutdownChecked(); }
+    void WakeMainThread() override { Base.WakeMainThread(); }
+    void ShowPage() override { Base.ShowPage(); }
+    void AddRecent() override { Base.AddRecent(); }
+    void ShowProgress(std::uint8_t percent) override
+    {
+        Base.ShowProgress(percent);
+        if (percent == BackAtPercent)
+            Base.Back();
+    }
+
+private:
+    TTestHost& Base;
+};
+
+// The real worker loop and stages against the simulator, driven like the window drives it.
+class ReadOut : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Dir = fs::temp_directory_path() /
+              ("srvdiag_readout_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(Dir);
+        Dump = Dir / "memory.dmp";
+        TraceFile = Dir / "srvdiag.ERR";
+    }
+
+    void TearDown() override
+    {
+        if (Worker) {
+            Host->Close();
+            Worker.reset();
+        }
+        Window.reset();
+        Host.reset();
+        Sim.reset();
+        fs::remove_all(Dir);
+    }
+
+    // Starts the window and worker, then goes to page 5 as the user would.
+    void Connect(TSimOptions options, const std::string& dumpName, bool shutdown = false)
+    {
+        Sim = std::make_unique<TSimPty>(std::move(options));
+        Host = std::make_unique<TTestHost>((Dir / "srvdiag.INI").string());
+        Window = std::make_unique<TProgressHost>(*Host);
+        Window->BackAtPercent = BackAtPercent;
+        Worker =
+            std::make_unique<TSerThread>(*Window, MakeSerialStages(std::make_unique<TListLister>(
+                                                      std::vector<TUsbDevice>{SimDevice(*Sim)})));
+        Host->Attach(*Worker);
+        Host->Start();
+        ASSERT_TRUE(Host->ServeUntilParked());
+        Host->Next();
+        ASSERT_TRUE(Host->ServeUntilParked());
+        Host->SetFileName(dumpName);
+        Host->Next();
+        ASSERT_TRUE(Host->ServeUntilParked());
+        Host->Shutdown = shutdown;
+        Host->Next();
+        ASSERT_TRUE(Host->ServeUntilParked());
+        ASSERT_EQ(Host->Page(), 4);
+        Host->Next();
+    }
+
+    // Serves the worker until it parks on a page other than 5 and 6.
+    void Settle()
+    {
+        ASSERT_TRUE(Host->Serve(
+            [this] { return Worker->Suspended() && Host->Page() != 5 && Host->Page() != 6; },
+            std::chrono::seconds(30)));
+    }
+
+    std::vector<int> SecondBytes() const
+    {
+        std::vector<int> blocks;
+        for (const std::string& frame : Sim->Server().Requests())
+            if (frame.size() == 4)
+                blocks.push_back(static_cast<unsigned char>(frame[2]));
+        return blocks;
+    }
+
+    fs::path Dir, Dump, TraceFile;
+    int BackAtPercent = -1;
+    std::unique_ptr<TSimPty> Sim;
+    std::unique_ptr<TTestHost> Host;
+    std::unique_ptr<TProgressHost> Window;
+    std::unique_ptr<TSerThread> Worker;
+};
+
+} // namespace
+
+TEST_F(ReadOut, FullReadOutWritesTheImageAndUpdatesTheRecentList)
+{
+    Connect({}, Dump.string());
+    Settle();
+    EXPECT_EQ(Host->Page(), 7);
+    EXPECT_EQ(ReadFile(Dump), PatternImage());
+    std::vector<int> expectedBlocks;
+    for (int b = 128; b <= 255; ++b)
+        expectedBlocks.push_back(b);
+    EXPECT_EQ(SecondBytes(), expectedBlocks);
+    EXPECT_EQ(Sim->Server().Requests().size(), 128u); // no shutdown frame
+    std::vector<std::uint8_t> percents;
+    for (int p = 1; p <= 100; ++p)
+        percents.push_back(static_cast<std::uint8_t>(p));
+    EXPECT_EQ(Host->Progress, percents);
+    EXPECT_EQ(Host->RecentAdds, 1);
+    EXPECT_FALSE(fs::exists(TraceFile));
+    EXPECT_EQ(Host->SerIF().Tag(), 1);
+}
+
+TEST_F(ReadOut, ShutdownFrameGoesFirstWhenTicked)
+{
+    Connect({}, Dump.string(), true);
+    Settle();
+    EXPECT_EQ(Host->Page(), 7);
+    const auto requests = Sim->Server().Requests();
+    ASSERT_EQ(requests.size(), 129u);
+    EXPECT_EQ(requests[0], std::string("\x01\x04\x86", 3));
+    EXPECT_TRUE(Sim->Server().ShutdownSeen());
+    EXPECT_EQ(ReadFile(Dump), PatternImage());
+}
+
+TEST_F(ReadOut, RefusedShutdownReadsNothingAndKeepsTheOldDump)
+{
+    WriteFile(Dump, "old");
+    Connect(TSimOptions{.RefuseShutdown = true}, Dump.string(), true);
+    Settle();
+    EXPECT_EQ(Host->Page(), 10);
+    EXPECT_EQ(Sim->Server().Requests().size(), 1u);
+    EXPECT_EQ(ReadFile(Dump), "old");
+    const std::string trace = ReadFile(TraceFile);
+    const std::string tail = "\r<1 4 134 \r>1 3 21 \r";
+    ASSERT_GE(trace.size(), tail.size());
+    EXPECT_EQ(trace.substr(trace.size() - tail.size()), tail) << trace;
+    EXPECT_EQ(Host->RecentAdds, 0);
+}
+
+TEST_F(ReadOut, FailureAtBlock50KeepsTheOldDump)
+{
+    for (TBlockFault fault : {TBlockFault::WrongAck, TBlockFault::WrongChecksum,
+                              TBlockFault::ShortReply, TBlockFault::Silence, TBlockFault::HangUp}) {
+        SCOPED_TRACE(static_cast<int>(fault));
+        WriteFile(Dump, "old");
+        fs::remove(TraceFile);
+        Connect(TSimOptions{.Fault = fault, .FaultBlock = 50}, Dump.string());
+        Settle();
+        EXPECT_EQ(Host->Page(), 10);
+        EXPECT_EQ(ReadFile(Dump), "old");
+        EXPECT_EQ(Sim->Server().BlocksServed().size(), 50u);
+        const std::string trace = ReadFile(TraceFile);
+        EXPECT_NE(trace.find("\r<66 255 178 "), std::string::npos);
+        EXPECT_EQ(trace.find("\r<66 255 179 "), std::string::npos);
+        EXPECT_EQ(Host->RecentAdds, 0);
+        Host->Close();
+        Worker.reset();
+    }
+}
+
+TEST_F(ReadOut, ConnectFailuresEndOnTheirPagesWithTheTraceFile)
+{
+    Connect(TSimOptions{.Silent = true}, Dump.string());
+    Settle();
+    EXPECT_EQ(Host->Page(), 9);
+    std::string timeouts;
+    for (int i = 0; i < 5; ++i)
+        timeouts += "<0\r>-1\r";
+    EXPECT_EQ(ReadFile(TraceFile), "USB" + Sim->SlaveName() + "\r" + timeouts + "<128\r>-1\r");
+    EXPECT_FALSE(fs::exists(Dump));
+    Host->Close();
+    Worker.reset();
+
+    Connect(TSimOptions{.EchoFirstLinkCheck = true}, Dump.string());
+    Settle();
+    EXPECT_EQ(Host->Page(), 10);
+    EXPECT_EQ(ReadFile(TraceFile),
+              GoodConnectTrace(Sim->SlaveName(), DefaultIdentification()) + "<0\r>0\r");
+}
+
+TEST_F(ReadOut, BackAfter20BlocksLeaves240Bytes)
+{
+    BackAtPercent = 15; // first shown after block 20
+    Connect({}, Dump.string());
+    Settle();
+    EXPECT_EQ(Host->Page(), 3);
+    EXPECT_EQ(ReadFile(Dump), PatternImage().substr(0, 240));
+    EXPECT_EQ(Sim->Server().Requests().size(), 20u);
+    EXPECT_TRUE(fs::exists(TraceFile));
+    EXPECT_EQ(Host->RecentAdds, 0);
+}
+
+TEST_F(ReadOut, BadOutputFileIsFoundAfterTheWholeRead)
+{
+    Connect({}, (Dir / "missing" / "memory.dmp").string());
+    Settle();
+    EXPECT_EQ(Host->Page(), 8);
+    EXPECT_EQ(Sim->Server().BlocksServed().size(), 128u);
+    EXPECT_EQ(Host->RecentAdds, 0);
+    Host->Close();
+    Worker.reset();
+
+    Connect({}, "/dev/full");
+    Settle();
+    EXPECT_EQ(Host->Page(), 8);
+    EXPECT_EQ(Host->RecentAdds, 0);
+}
+
+TEST_F(ReadOut, BackAndCloseInTheMiddleEndPromptly)
+{
+    // At 1200 baud a full read-out takes about 40 s.
+    const TSimOptions slow{.Baud = 1200};
+    Connect(slow, Dump.string());
+    ASSERT_TRUE(Host->Serve([this] { return Sim->Server().Requests().size() >= 3; },
+                            std::chrono::seconds(20)));
+    auto pressed = steady_clock::now();
+    Host->Back();
+    Settle();
+    EXPECT_LT(steady_clock::now() - pressed, std::chrono::seconds(2));
+    EXPECT_EQ(Host->Page(), 3);
+    const auto partial = ReadFile(Dump);
+    EXPECT_EQ(partial.size() % 12, 0u);
+    EXPECT_LT(partial.size(), 1536u);
+    EXPECT_EQ(partial, PatternImage().substr(0, partial.size()));
+    Host->Close();
+    Worker.reset();
+
+    Connect(slow, Dump.string());
+    ASSERT_TRUE(Host->Serve([this] { return Sim->Server().Requests().size() >= 3; },
+                            std::chrono::seconds(20)));
+    pressed = steady_clock::now();
+    Host->Close();
+    EXPECT_LT(steady_clock::now() - pressed, std::chrono::seconds(2));
+    EXPECT_FALSE(Host->SerIF().Active()); // closed by the worker on its way out
+    EXPECT_EQ(ReadFile(Dump).size() % 12, 0u);
+    Worker.reset();
+
+    // During the connect: the silent server's timeouts are cut short.
+    Connect(TSimOptions{.Silent = true}, Dump.string());
+    ASSERT_TRUE(Host->Serve([this] { return !Sim->Server().ReceivedBytes().empty(); },
+                            std::chrono::seconds(10)));
+    Host->Back();
+    Settle();
+    EXPECT_EQ(Host->Page(), 3);
+    EXPECT_TRUE(fs::exists(TraceFile)); // bring-up cut short leaves "server not found"
+    Host->Close();
+    Worker.reset();
+
+    Connect(TSimOptions{.Silent = true}, Dump.string());
+    ASSERT_TRUE(Host->Serve([this] { return !Sim->Server().ReceivedBytes().empty(); },
+                            std::chrono::seconds(10)));
+    Host->Close();
+    EXPECT_FALSE(Host->SerIF().Active());
+}
