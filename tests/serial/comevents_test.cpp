@@ -1,1 +1,164 @@
+// The event thread: dispatch order, failing handlers, stopping, wait failures and the main
+// thread hand-over.
+#include "fakeserialplatform.h"
+#include "serial/comport.h"
+
+#include <QCoreApplication>
+#include <chrono>
 #include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+// Waits up to 2 s for cond, serving the main thread's queued calls meanwhile.
+bool Eventually(const std::function<bool()>& cond)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (!cond()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        if (QCoreApplication::instance())
+            QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+struct EventPort : ::testing::Test
+{
+    EventPort()
+    {
+        auto platform = std::make_unique<TFakeSerialPlatform>();
+        Fake = platform.get();
+        Port = std::make_unique<TComPort>(std::move(platform));
+        Port->SetSynchronizeEvents(false);
+    }
+
+    TNotifyEvent Recorder(const std::string& name)
+    {
+        return [this, name](TCustomComPort&) {
+            std::lock_guard lock(SeenLock);
+            Seen.push_back(name);
+        };
+    }
+    std::vector<std::string> SeenNow()
+    {
+        std::lock_guard lock(SeenLock);
+        return Seen;
+    }
+
+    TFakeSerialPlatform* Fake = nullptr;
+    std::unique_ptr<TComPort> Port;
+    std::mutex SeenLock;
+    std::vector<std::string> Seen;
+};
+
+TEST_F(EventPort, HandlersRunInTheFixedOrderForTheReportedEvents)
+{
+    Port->SetOnTxEmpty(Recorder("TxEmpty"));
+    Port->SetOnRxFlag(Recorder("RxFlag"));
+    Port->SetOnRxChar(Recorder("RxChar"));
+    Port->SetOnRx80PercFull(Recorder("Rx80PercFull"));
+    Port->SetOnRLSDChange(Recorder("RLSDChange"));
+    Port->SetOnRing(Recorder("Ring"));
+    Port->SetOnPrinterError(Recorder("PrinterError"));
+    Port->SetOnEvent2(Recorder("Event2"));
+    Port->SetOnEvent1(Recorder("Event1"));
+    Port->SetOnLineError([this](TCustomComPort&, TLineErrors errors) {
+        std::lock_guard lock(SeenLock);
+        Seen.push_back(errors.Contains(leBreak) ? "LineError break" : "LineError");
+    });
+    Port->SetOnDSRChange(Recorder("DSRChange"));
+    Port->SetOnCTSChange(Recorder("CTSChange"));
+    Port->SetOnBreak(Recorder("Break"));
+    EXPECT_FALSE(Port->EventThreadRunning()); // closed: handlers only stored
+    Port->Open();
+    EXPECT_TRUE(Port->EventThreadRunning());
+    EXPECT_EQ(Fake->Mask(), 0x1FFFU);
+
+    Fake->SetErrorBits(CommError::Break);
+    Fake->RaiseEvents(0x1FFF);
+    ASSERT_TRUE(Eventually([&] { return SeenNow().size() == 13; }));
+    const std::vector<std::string> expected{
+        "Break",  "CTSChange",    "DSRChange", "LineError break", "Event1",
+        "Event2", "PrinterError", "Ring",      "RLSDChange",      "Rx80PercFull",
+        "RxChar", "RxFlag",       "TxEmpty"};
+    EXPECT_EQ(SeenNow(), expected);
+
+    // Without error bits the line-error handler is not called; unreported events call nothing.
+    Fake->RaiseEvents(CommEvent::Err | CommEvent::RxChar);
+    ASSERT_TRUE(Eventually([&] { return SeenNow().size() == 14; }));
+    EXPECT_EQ(SeenNow().back(), "RxChar");
+}
+
+TEST_F(EventPort, AThrowingHandlerSkipsTheRestOfThatPassOnly)
+{
+    std::atomic<int> rxChars{0};
+    Port->SetOnRxChar([&](TCustomComPort&) {
+        if (++rxChars == 1)
+            throw std::runtime_error("handler failed");
+    });
+    Port->SetOnTxEmpty(Recorder("TxEmpty"));
+    Port->Open();
+    Fake->RaiseEvents(CommEvent::RxChar | CommEvent::TxEmpty);
+    ASSERT_TRUE(Eventually([&] { return rxChars == 1; }));
+    Fake->RaiseEvents(CommEvent::RxChar | CommEvent::TxEmpty);
+    ASSERT_TRUE(Eventually([&] { return SeenNow().size() == 1; }));
+    EXPECT_EQ(rxChars, 2);
+    EXPECT_TRUE(Port->EventThreadRunning());
+}
+
+TEST_F(EventPort, RemovingTheLastHandlerStopsTheThreadAndLeavesTheMaskZero)
+{
+    Port->SetOnRxChar(Recorder("RxChar"));
+    Port->SetOnCTSChange(Recorder("CTSChange"));
+    Port->Open();
+    EXPECT_EQ(Fake->Mask(), CommEvent::RxChar | CommEvent::Cts);
+    Port->SetOnRxChar(nullptr);
+    EXPECT_TRUE(Port->EventThreadRunning());
+    EXPECT_EQ(Fake->Mask(), CommEvent::Cts);
+    Port->SetOnCTSChange(nullptr);
+    EXPECT_FALSE(Port->EventThreadRunning());
+    EXPECT_EQ(Fake->Mask(), 0U);
+    Port->SetOnRxChar(Recorder("RxChar")); // starts again
+    EXPECT_TRUE(Port->EventThreadRunning());
+    Port->Close();
+    EXPECT_FALSE(Port->EventThreadRunning());
+}
+
+TEST_F(EventPort, AFailedWaitIsReportedAndALostDeviceClosesThePort)
+{
+    std::atomic<int> reported{0};
+    Port->SetOnError([&](TCustomComPort&, const EComError& e, TComAction&) {
+        if (e.ErrorCode() == 5)
+            ++reported;
+    });
+    Port->SetOnRxChar(Recorder("RxChar"));
+    Fake->FailCall("WaitCommEvent", 5);
+    Port->Open();
+    ASSERT_TRUE(Eventually([&] { return reported == 1 && !Port->Active(); }));
+    EXPECT_FALSE(Port->EventThreadRunning());
+}
+
+TEST_F(EventPort, SynchronizedHandlersRunOnTheMainThread)
+{
+    int argc = 1;
+    char name[] = "serial_tests";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    Port->SetSynchronizeEvents(true);
+    std::atomic<bool> onMain{false};
+    std::atomic<bool> ran{false};
+    const auto mainId = std::this_thread::get_id();
+    Port->SetOnRxChar([&](TCustomComPort&) {
+        onMain = std::this_thread::get_id() == mainId;
+        ran = true;
+    });
+    Port->Open();
+    Fake->RaiseEvents(CommEvent::RxChar);
+    ASSERT_TRUE(Eventually([&] { return ran.load(); }));
+    EXPECT_TRUE(onMain);
+    Port.reset(); // waits for the thread, serving its calls
+}
+
+} // namespace
