@@ -253,6 +253,7 @@ TEST_F(GuiReadOut, BackDuringTheReadOut)
                                   [&] { return TraceWritten(); },
                                   [&] { Window->Keys({"alt+b"}); }});
     Window->Save(end, "03-options-after-back");
+    ASSERT_TRUE(ReadFileIfExists(Dump)) << "Back replaces the dump with the blocks read so far";
     const std::string dump = ReadFile(Dump);
     EXPECT_LT(dump.size(), 1536u);
     EXPECT_EQ(dump.size() % 12, 0u);
