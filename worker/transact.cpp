@@ -33,7 +33,8 @@ void TSerThread::Transact(const std::string& request, bool headerFlag, std::uint
     const int count = replyCount;
 
     const auto header = static_cast<std::uint8_t>(length + (headerFlag ? 64 : 0));
-    Received = static_cast<char>(header) + request;
+    Received.assign(1, static_cast<char>(header));
+    Received += request;
     std::uint8_t c = header;
     for (char b : request)
         c = RotateAdd(c, static_cast<std::uint8_t>(b));
@@ -84,7 +85,7 @@ void TSerThread::Transact(const std::string& request, bool headerFlag, std::uint
     }
     std::string result;
     if (count == 0) {
-        result = "\x07";
+        result.assign(1, static_cast<char>(7));
     } else {
         // The reply checksum is compared whole, without the frame checksum's folding.
         const std::string answers = Received.substr(n);
@@ -95,7 +96,7 @@ void TSerThread::Transact(const std::string& request, bool headerFlag, std::uint
             sum != static_cast<std::uint8_t>(answers[0]))
             LinkOk = false;
         else
-            result = static_cast<char>(count + 64) + answers.substr(1);
+            result.assign(1, static_cast<char>(count + 64)).append(answers, 1);
     }
     if (LinkOk)
         reply = result;
