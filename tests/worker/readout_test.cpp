@@ -219,6 +219,24 @@ TEST_F(ReadOut, ConnectFailuresEndOnTheirPagesWithTheTraceFile)
               GoodConnectTrace(Sim->SlaveName(), DefaultIdentification()) + "<0\r>0\r");
 }
 
+TEST_F(ReadOut, RejectedServersEndOnServerNotFound)
+{
+    std::string wrong = DefaultIdentification();
+    wrong[10] = 'B';
+    for (const TSimOptions& options : {TSimOptions{.Identification = wrong},
+                                       TSimOptions{.ProbeReply = TProbeReply::FiftyFiveThenIdent},
+                                       TSimOptions{.StrayBytes = true}}) {
+        fs::remove(TraceFile);
+        Connect(options, Dump.string());
+        Settle();
+        EXPECT_EQ(Host->Page(), 9);
+        EXPECT_EQ(ReadFile(TraceFile).rfind("USB" + Sim->SlaveName() + "\r<0\r>", 0), 0u);
+        EXPECT_FALSE(fs::exists(Dump));
+        Host->Close();
+        Worker.reset();
+    }
+}
+
 TEST_F(ReadOut, BackAfter20BlocksLeaves240Bytes)
 {
     BackAtPercent = 15; // first shown after block 20
