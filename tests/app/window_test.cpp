@@ -1,0 +1,400 @@
+#include "app/srvdiagmain.h"
+#include "tests/support/scriptstages.h"
+#include "worker/serthread.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteAll(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+// The real window with scripted stages; the program "lives" in a fresh folder, so its settings
+// and trace files are srvdiag.INI and srvdiag.ERR there.
+class Window : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(Dir.isValid());
+        auto stages = std::make_unique<TScriptStages>();
+        Stages = stages.get();
+        Main = std::make_unique<TMain>(std::move(stages), Dir.filePath("srvdiag"));
+    }
+
+    void TearDown() override
+    {
+        Main.reset();
+        EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty()) << "a window leaked";
+    }
+
+    void Activate()
+    {
+        Main->show();
+        Main->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(Main.get()));
+        ASSERT_EQ(Main->Page(), 1);
+        Settle();
+    }
+
+    // Waits until the worker has parked again (after a page change or Back).
+    void Settle()
+    {
+        ASSERT_TRUE(QTest::qWaitFor(
+            [this] { return Main->Worker()->Suspended() && !Main->Worker()->BackRequested(); },
+            10000));
+    }
+
+    void Next()
+    {
+        ASSERT_TRUE(Main->NextBut->isVisible() && Main->NextBut->isEnabled());
+        Main->NextBut->click();
+        if (Main->Worker() != nullptr)
+            Settle();
+    }
+
+    void Back()
+    {
+        ASSERT_TRUE(Main->PrevBut->isVisible());
+        Main->PrevBut->click();
+        Settle();
+    }
+
+    void TypeFileName(const QString& name)
+    {
+        Main->FileCombo->lineEdit()->clear();
+        QTest::keyClicks(Main->FileCombo->lineEdit(), name);
+    }
+
+    void WalkToPage4()
+    {
+        Next();
+        TypeFileName(Dir.filePath("out.DMP"));
+        Next();
+        Next();
+        ASSERT_EQ(Main->Page(), 4);
+    }
+
+    // Runs answer once the save dialog is up (its modal loop runs the timer).
+    void AnswerDialog(std::function<void()> answer)
+    {
+        auto* timer = new QTimer(Main.get());
+        QObject::connect(timer, &QTimer::timeout, timer, [this, timer, answer] {
+            if (!Main->SaveDlg->isVisible())
+                return;
+            timer->deleteLater();
+            timer->stop();
+            answer();
+        });
+        timer->start(10);
+    }
+
+    QString Instruction() const { return Main->InstrTxt->text(); }
+    QString IniFile() const { return Dir.filePath("srvdiag.INI"); }
+
+    QTemporaryDir Dir;
+    TScriptStages* Stages = nullptr;
+    std::unique_ptr<TMain> Main;
+};
+
+TEST_F(Window, LayoutAsDesigned)
+{
+    EXPECT_EQ(Main->windowTitle(), "Server diagnosis tool");
+    EXPECT_EQ(Main->size(), QSize(365, 228));
+    EXPECT_EQ(Main->minimumSize(), Main->maximumSize());
+    EXPECT_FALSE(Main->windowFlags() &
+                 (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    EXPECT_EQ(Main->pos(), QPoint(192, 107));
+    EXPECT_EQ(Main->Page(), 0);
+
+    const struct
+    {
+        QWidget* Control;
+        QRect Geometry;
+        bool Shown;
+    } controls[] = {
+        {Main->LangGrp, {48, 32, 265, 105}, true},   {Main->FileTxt, {16, 51, 16, 13}, false},
+        {Main->LangCombo, {40, 48, 185, 21}, true},  {Main->ShutdnChk, {16, 50, 177, 17}, false},
+        {Main->FileCombo, {40, 48, 185, 21}, false}, {Main->BrowseBut, {232, 48, 21, 21}, false},
+        {Main->PrcBar, {8, 160, 347, 17}, false},    {Main->Bevel1, {8, 186, 347, 2}, true},
+        {Main->EndBut, {8, 196, 75, 25}, true},      {Main->PrevBut, {200, 196, 75, 25}, false},
+        {Main->NextBut, {280, 196, 75, 25}, true},
+    };
+    for (const auto& c : controls) {
+        EXPECT_EQ(c.Control->geometry(), c.Geometry) << c.Control->metaObject()->className();
+        EXPECT_EQ(!c.Control->isHidden(), c.Shown) << c.Control->metaObject()->className();
+    }
+    EXPECT_EQ(Main->InstrTxt->pos(), QPoint(8, 8));
+    EXPECT_TRUE(Main->InstrTxt->isHidden());
+
+    EXPECT_EQ(Main->LangGrp->title(), "Language ");
+    EXPECT_EQ(Main->NextBut->text(), "&Verder =>");
+    EXPECT_EQ(Main->PrevBut->text(), "<= &Terug");
+    EXPECT_EQ(Main->EndBut->text(), "Einde");
+    EXPECT_EQ(Main->ShutdnChk->text(), "&Shutdown");
+    EXPECT_EQ(Main->BrowseBut->text(), "...");
+    EXPECT_TRUE(Main->NextBut->isDefault());
+    EXPECT_EQ(Main->FileTxt->buddy(), Main->FileCombo);
+    EXPECT_TRUE(Main->FileCombo->isEditable());
+    EXPECT_FALSE(Main->LangCombo->isEditable());
+
+    // The focusable controls in the order Tab visits them (the file box's line edit is part of
+    // the file box).
+    QList<QWidget*> chain;
+    QWidget* w = Main->LangCombo;
+    do {
+        if ((w->focusPolicy() & Qt::TabFocus) && w->focusProxy() == nullptr &&
+            qobject_cast<QLineEdit*>(w) == nullptr)
+            chain.append(w);
+        w = w->nextInFocusChain();
+    } while (w != Main->LangCombo);
+    EXPECT_EQ(chain,
+              (QList<QWidget*>{Main->LangCombo, Main->ShutdnChk, Main->FileCombo, Main->BrowseBut,
+                               Main->NextBut, Main->PrevBut, Main->EndBut}));
+}
+
+TEST_F(Window, CloseBeforeFirstActivationWritesNothing)
+{
+    QCloseEvent event;
+    QApplication::sendEvent(Main.get(), &event);
+    EXPECT_EQ(Main->Worker(), nullptr);
+    EXPECT_FALSE(QFile::exists(IniFile()));
+}
+
+struct TLanguageCase
+{
+    int Index;
+    const char* Next;
+    const char* Back;
+    const char* Exit;
+    const char* Shutdown;
+    const char* Page2;
+    const char* Page3;
+    const char* Page4;
+    const char* Page7;
+};
+
+class WindowLanguage : public Window, public ::testing::WithParamInterface<TLanguageCase>
+{
+};
+
+TEST_P(WindowLanguage, WalksForwardToSuccessAndBackWithItsCaptions)
+{
+    const TLanguageCase lang = GetParam();
+    Activate();
+    EXPECT_EQ(Main->LangCombo->count(), 2);
+    EXPECT_EQ(Main->LangCombo->itemText(1), "Nederlands");
+    EXPECT_TRUE(Main->LangCombo->hasFocus());
+    EXPECT_EQ(Main->NextBut->text(), "&Next =>"); // every start is English
+    Main->LangCombo->setCurrentIndex(lang.Index);
+    EXPECT_EQ(Main->NextBut->text(), lang.Next);
+    EXPECT_EQ(Main->EndBut->text(), lang.Exit);
+    EXPECT_EQ(Main->LangGrp->title(), "Language of this tool's user interface ");
+    EXPECT_TRUE(Main->PrevBut->isHidden());
+    EXPECT_EQ(Main->SaveDlg->windowTitle(), lang.Index == 0 ? "Output file" : "Opslaan als");
+
+    Next();
+    EXPECT_EQ(Main->LangGrp->title(), QString(lang.Page2) + ' ');
+    EXPECT_TRUE(Main->FileCombo->isVisible());
+    EXPECT_TRUE(Main->BrowseBut->isVisible());
+    EXPECT_FALSE(Main->LangCombo->isVisible());
+    EXPECT_FALSE(Main->NextBut->isEnabled()); // no name yet
+    EXPECT_EQ(Main->PrevBut->text(), lang.Back);
+    TypeFileName("  ");
+    EXPECT_TRUE(Main->NextBut->isEnabled()); // blanks count as a name
+    TypeFileName(Dir.filePath("out.DMP"));
+
+    Next();
+    EXPECT_EQ(Main->LangGrp->title(), QString(lang.Page3) + ' ');
+    EXPECT_TRUE(Main->ShutdnChk->isVisible());
+    EXPECT_EQ(Main->ShutdnChk->text(), lang.Shutdown);
+    EXPECT_FALSE(Main->FileCombo->isVisible());
+
+    Next();
+    EXPECT_FALSE(Main->LangGrp->isVisible());
+    EXPECT_TRUE(Main->InstrTxt->isVisible());
+    EXPECT_EQ(Instruction(), lang.Page4);
+    EXPECT_EQ(Main->Worker()->DumpFileName(), Dir.filePath("out.DMP").toStdString());
+
+    Stages->ScriptReadOut(TStageStep::Succeed().WithProgress(40).WithAddRecent());
+    Next(); // 5, 6 and on to 7 by the worker
+    EXPECT_EQ(Main->Page(), 7);
+    EXPECT_EQ(Instruction(), lang.Page7);
+    EXPECT_FALSE(Main->PrcBar->isVisible());
+    EXPECT_EQ(Main->PrcBar->value(), 0);
+    EXPECT_TRUE(Main->NextBut->hasFocus());
+    EXPECT_EQ(Main->FileCombo->itemText(0), Dir.filePath("out.DMP"));
+
+    Back();
+    EXPECT_EQ(Main->Page(), 3);
+    Back();
+    EXPECT_EQ(Main->Page(), 2);
+    EXPECT_EQ(Main->LangGrp->title(), QString(lang.Page2) + ' ');
+    Back();
+    EXPECT_EQ(Main->Page(), 1);
+    EXPECT_EQ(Main->Worker()->ResultCode(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Languages, WindowLanguage,
+    ::testing::Values(
+        TLanguageCase{0, "&Next =>", "<= &Back", "Exit", "&Shutdown server", "Specify output file",
+                      "Options", "Connect the server to your computer.\n\nClick Next.",
+                      "Read-out of server memory\nwas successful!\nThis program will exit "
+                      "now.\n\nClick Next."},
+        TLanguageCase{1, "&Verder =>", "<= &Terug", "Einde", "&Server stoppen",
+                      "Gegevens opslaan als", "Opties",
+                      "Sluit de server aan op deze PC.\n\nKlik vervolgens op Verder...",
+                      "De server is met succes uitgelezen!\nHet programma wordt nu "
+                      "afgesloten.\n\nKlik op Verder..."}));
+
+TEST_F(Window, FailurePagesLeadToPage4OnNextAndPage3OnBack)
+{
+    Activate();
+    WalkToPage4();
+
+    Stages->ScriptConnect(TStageStep::Fail(2).WithTrace("<0\r-1\r"));
+    Next();
+    EXPECT_EQ(Main->Page(), 9);
+    EXPECT_EQ(Instruction(), "Server could not be found.\nMake sure it is properly "
+                             "connected.\n\nPress Next to retry.");
+    EXPECT_EQ(ReadAll(Dir.filePath("srvdiag.ERR")), "<0\r-1\r");
+    Next();
+    EXPECT_EQ(Main->Page(), 4);
+
+    Stages->ScriptReadOut(TStageStep::Fail(1).WithProgress(30));
+    Next();
+    EXPECT_EQ(Main->Page(), 8);
+    EXPECT_FALSE(Main->PrcBar->isVisible());
+    EXPECT_EQ(Main->PrcBar->value(), 0);
+    Back();
+    EXPECT_EQ(Main->Page(), 3);
+    EXPECT_TRUE(Main->ShutdnChk->hasFocus());
+
+    Next();
+    Stages->ScriptConnect(TStageStep::Throwing());
+    Next();
+    EXPECT_EQ(Main->Page(), 10);
+    EXPECT_EQ(Main->EndBut->text(), "Exit");
+}
+
+TEST_F(Window, SettingsAreLoadedOnActivationAndSavedByNextOnPage7)
+{
+    WriteAll(IniFile(), "100\r\n120\r\nS\r\nA\tB\tC\r\n");
+    Activate();
+    EXPECT_EQ(Main->pos(), QPoint(100, 120));
+    EXPECT_TRUE(Main->ShutdnChk->isChecked());
+    EXPECT_TRUE(Main->ShutdownChecked());
+    EXPECT_EQ(Main->FileCombo->count(), 3);
+    Next();
+    EXPECT_EQ(Main->FileCombo->currentText(), "A");
+    EXPECT_TRUE(Main->NextBut->isEnabled());
+    Main->FileCombo->setCurrentIndex(2); // picked from the list
+    Main->FileComboChange();
+    Next();
+    Main->ShutdnChk->setChecked(false);
+    EXPECT_FALSE(Main->ShutdownChecked());
+    Next();
+    Stages->ScriptReadOut(TStageStep::Succeed().WithAddRecent());
+    Next();
+    ASSERT_EQ(Main->Page(), 7);
+    Main->move(150, 160);
+    Main->NextBut->click();
+    EXPECT_FALSE(Main->isVisible());
+    EXPECT_EQ(Main->Worker(), nullptr);
+    EXPECT_EQ(ReadAll(IniFile()), "150\r\n160\r\n\r\nC\tA\tB\r\n");
+}
+
+TEST_F(Window, ExitOnPage1SavesDefaultsWithEmptyList)
+{
+    Activate();
+    Main->EndBut->click();
+    EXPECT_EQ(ReadAll(IniFile()), "192\r\n107\r\n\r\n\r\n");
+}
+
+TEST_F(Window, EnterActivatesNextEscapeDoesNothingAndAltFReachesTheFileBox)
+{
+    Activate();
+    QTest::keyClick(Main->LangCombo, Qt::Key_Escape);
+    EXPECT_TRUE(Main->isVisible());
+    QTest::keyClick(Main->LangCombo, Qt::Key_Return);
+    Settle();
+    ASSERT_EQ(Main->Page(), 2);
+
+    TypeFileName("out.DMP");
+    Main->NextBut->setFocus();
+    QTest::keyClick(Main->NextBut, Qt::Key_F, Qt::AltModifier);
+    EXPECT_TRUE(Main->FileCombo->hasFocus());
+    QTest::keyClick(Main->FileCombo->lineEdit(), Qt::Key_Return);
+    Settle();
+    EXPECT_EQ(Main->Page(), 3);
+    EXPECT_EQ(Main->FileCombo->count(), 0); // Enter adds no item
+
+    Next();
+    Stages->ScriptConnect(TStageStep::Fail(3));
+    QTest::keyClick(Main.get(), Qt::Key_Enter);
+    Settle();
+    EXPECT_EQ(Main->Page(), 10);
+    QTest::keyClick(Main->NextBut, Qt::Key_Escape);
+    EXPECT_EQ(Main->Page(), 10);
+}
+
+TEST_F(Window, BrowseCancelChangesNothingAndConfirmTakesTheName)
+{
+    Activate();
+    Next();
+    EXPECT_FALSE(Main->NextBut->isEnabled());
+
+    AnswerDialog([this] { Main->SaveDlg->reject(); });
+    Main->DoBrowse();
+    EXPECT_EQ(Main->FileCombo->currentText(), "");
+    EXPECT_FALSE(Main->NextBut->isEnabled());
+
+    EXPECT_EQ(Main->SaveDlg->defaultSuffix(), "DMP");
+    EXPECT_EQ(Main->SaveDlg->nameFilters(),
+              (QStringList{"Dump file (*.DMP)", "Binary file (*.BIN)", "Any file (*.*)"}));
+    // The dialog starts from the name in the file box; the user types another one.
+    Main->FileCombo->setEditText(Dir.filePath("pre.DMP"));
+    QString offered;
+    AnswerDialog([this, &offered] {
+        auto* name = Main->SaveDlg->findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(name, nullptr);
+        offered = name->text();
+        name->setText("dump");
+        QMetaObject::invokeMethod(Main->SaveDlg, "accept");
+    });
+    Main->DoBrowse();
+    EXPECT_EQ(offered, "pre.DMP");
+    EXPECT_EQ(Main->FileCombo->currentText(), Dir.filePath("dump.DMP"));
+    EXPECT_TRUE(Main->NextBut->isEnabled());
+    EXPECT_TRUE(Main->NextEnabled());
+}
+
+} // namespace
