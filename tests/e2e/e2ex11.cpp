@@ -58,7 +58,8 @@ TXServer::TXServer()
 
 std::vector<std::string> TXServer::Env() const
 {
-    return {"DISPLAY=" + Name, "QT_QPA_PLATFORM=xcb", "WAYLAND_DISPLAY="};
+    return {"DISPLAY=" + Name, "QT_QPA_PLATFORM=xcb", "WAYLAND_DISPLAY=",
+            std::string("LSAN_OPTIONS=suppressions=") + E2E_SOURCE_DIR + "/lsan.supp"};
 }
 
 TWizardWindow::TWizardWindow(const TXServer& x, const std::string& artifactDir)
