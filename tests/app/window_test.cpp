@@ -1,4 +1,5 @@
 #include "app/srvdiagmain.h"
+#include "serial/comport.h"
 #include "tests/support/scriptstages.h"
 #include "worker/serthread.h"
 
@@ -20,6 +21,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <pty.h>
+#include <unistd.h>
 
 namespace {
 
@@ -303,6 +306,29 @@ TEST_F(Window, FailurePagesLeadToPage4OnNextAndPage3OnBack)
     Next();
     EXPECT_EQ(Main->Page(), 10);
     EXPECT_EQ(Main->EndBut->text(), "Exit");
+}
+
+TEST_F(Window, PortLeftOpenByAFailedAttemptIsClosedByNextToPage4)
+{
+    char name[256] = {};
+    int master = -1;
+    int slave = -1;
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    ::close(slave);
+    Activate();
+    WalkToPage4();
+    Main->SerIF().SetDeviceName(name); // as bring-up leaves it: open, Tag 1
+    Main->SerIF().Open();
+    Main->SerIF().SetTag(1);
+    Stages->ScriptConnect(TStageStep::Fail(2));
+    Next();
+    ASSERT_EQ(Main->Page(), 9);
+    EXPECT_TRUE(Main->SerIF().Active());
+    Next();
+    EXPECT_EQ(Main->Page(), 4);
+    EXPECT_FALSE(Main->SerIF().Active());
+    EXPECT_EQ(Main->SerIF().Tag(), 0);
+    ::close(master);
 }
 
 TEST_F(Window, SettingsAreLoadedOnActivationAndSavedByNextOnPage7)

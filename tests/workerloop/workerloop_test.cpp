@@ -7,6 +7,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
+#include <pty.h>
 #include <sstream>
 #include <unistd.h>
 
@@ -302,6 +303,65 @@ TEST_F(WorkerLoop, CloseDuringAStageEndsWithoutRedraw)
     EXPECT_TRUE(Host->Shown.empty());
     EXPECT_EQ(Host->Page(), 9);           // the pass still maps the result
     EXPECT_TRUE(fs::exists(TraceFile())); // and traces it
+}
+
+} // namespace
+
+namespace {
+
+// A pseudo-terminal whose slave side stands in for the server's port.
+class TPtyPort
+{
+public:
+    TPtyPort()
+    {
+        char name[256] = {};
+        int slave = -1;
+        if (::openpty(&Master, &slave, name, nullptr, nullptr) == 0) {
+            SlaveName = name;
+            ::close(slave);
+        }
+    }
+    ~TPtyPort()
+    {
+        if (Master >= 0)
+            ::close(Master);
+    }
+    TPtyPort(const TPtyPort&) = delete;
+    TPtyPort& operator=(const TPtyPort&) = delete;
+
+    int Master = -1;
+    std::string SlaveName;
+};
+
+TEST_F(WorkerLoop, CloseOnAFailurePageClosesThePortTheAttemptLeftOpen)
+{
+    TPtyPort pty;
+    ASSERT_FALSE(pty.SlaveName.empty());
+    GoToPage4();
+    // As bring-up leaves it: open, Tag 1 (set up while the worker is parked).
+    Host->SerIF().SetDeviceName(pty.SlaveName);
+    Host->SerIF().Open();
+    Host->SerIF().SetTag(1);
+    Stages->ScriptConnect(TStageStep::Fail(3));
+    NextAndSettle();
+    ASSERT_EQ(Host->Page(), 10);
+    EXPECT_TRUE(Host->SerIF().Active()); // stays open on the failure page
+    Host->Close();
+    EXPECT_FALSE(Host->SerIF().Active());
+}
+
+TEST_F(WorkerLoop, CloseOnAnInputPageLeavesThePortAlone)
+{
+    TPtyPort pty;
+    ASSERT_FALSE(pty.SlaveName.empty());
+    NextAndSettle();
+    // Tag 0: not the worker's port to close.
+    Host->SerIF().SetDeviceName(pty.SlaveName);
+    Host->SerIF().Open();
+    Host->Close();
+    EXPECT_TRUE(Host->SerIF().Active());
+    Host->SerIF().Close();
 }
 
 } // namespace
