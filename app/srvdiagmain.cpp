@@ -73,13 +73,15 @@ std::string TMain::TracePath() const
 
 void TMain::WakeMainThread()
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (WorkerThread)
-                WorkerThread->ServeCalls();
-        },
-        Qt::QueuedConnection);
+    // Queued by name: Qt allocates the call event itself, and the pending calls are handed over
+    // under the worker's lock.
+    QMetaObject::invokeMethod(this, "ServeWorkerCalls", Qt::QueuedConnection);
+}
+
+void TMain::ServeWorkerCalls()
+{
+    if (WorkerThread)
+        WorkerThread->ServeCalls();
 }
 
 void TMain::changeEvent(QEvent* event)

@@ -80,6 +80,9 @@ protected:
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
+private slots:
+    void ServeWorkerCalls(); // runs the worker's synchronized calls; queued by WakeMainThread
+
 private:
     void CreateLayout();     // controls, positions, captions, tab order (mainlayout.cpp)
     void CreateSaveDialog(); // savedialog.cpp
