@@ -204,6 +204,11 @@ struct TLanguageCase
     const char* Page7;
 };
 
+void PrintTo(const TLanguageCase& lang, std::ostream* out)
+{
+    *out << "language " << lang.Index;
+}
+
 class WindowLanguage : public Window, public ::testing::WithParamInterface<TLanguageCase>
 {
 };
@@ -276,7 +281,10 @@ INSTANTIATE_TEST_SUITE_P(
                       "Gegevens opslaan als", "Opties",
                       "Sluit de server aan op deze PC.\n\nKlik vervolgens op Verder...",
                       "De server is met succes uitgelezen!\nHet programma wordt nu "
-                      "afgesloten.\n\nKlik op Verder..."}));
+                      "afgesloten.\n\nKlik op Verder..."}),
+    [](const ::testing::TestParamInfo<TLanguageCase>& info) {
+        return std::string(info.param.Index == 0 ? "English" : "Nederlands");
+    });
 
 TEST_F(Window, FailurePagesLeadToPage4OnNextAndPage3OnBack)
 {

@@ -133,6 +133,11 @@ struct TFailure
     std::uint8_t Page;
 };
 
+void PrintTo(const TFailure& failure, std::ostream* out)
+{
+    *out << (failure.InReadOut ? "read-out" : "connect") << " result " << int(failure.Result);
+}
+
 class WorkerLoopFailure : public WorkerLoop, public ::testing::WithParamInterface<TFailure>
 {
 };
@@ -174,7 +179,11 @@ TEST_P(WorkerLoopFailure, BackFromTheFailurePageLeadsToPage3)
 
 INSTANTIATE_TEST_SUITE_P(Results, WorkerLoopFailure,
                          ::testing::Values(TFailure{false, 2, 9}, TFailure{false, 3, 10},
-                                           TFailure{true, 1, 8}, TFailure{true, 3, 10}));
+                                           TFailure{true, 1, 8}, TFailure{true, 3, 10}),
+                         [](const ::testing::TestParamInfo<TFailure>& info) {
+                             return std::string(info.param.InReadOut ? "ReadOut" : "Connect") +
+                                    "Result" + std::to_string(info.param.Result);
+                         });
 
 TEST_F(WorkerLoop, TraceIsClearedAtEachConnectAndKeptIntoTheReadOut)
 {
