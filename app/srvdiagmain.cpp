@@ -91,6 +91,14 @@ void TMain::changeEvent(QEvent* event)
         DoAct();
 }
 
+void TMain::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Without a window manager (a kiosk, a bare X server) the window is never activated; the
+    // start-up then runs once the shown window has been mapped.
+    QMetaObject::invokeMethod(this, &TMain::DoAct, Qt::QueuedConnection);
+}
+
 void TMain::closeEvent(QCloseEvent* event)
 {
     DoClos();

@@ -8,7 +8,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <QTimer>
+#include <stdexcept>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 TCliHost::TCliHost(const TCliArgs& args, std::unique_ptr<TStages> stages,
                    const std::string& iniPath, const std::string& tracePath, std::FILE* out,
@@ -27,6 +31,12 @@ TCliHost::TCliHost(const TCliArgs& args, std::unique_ptr<TStages> stages,
     Port->FlowControl().SetXOnXOff(xcDisable);
     Port->SetPriorityClass(pcNormal);
 
+    WakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (WakeFd < 0)
+        throw std::runtime_error("eventfd failed");
+    WakeNotifier = std::make_unique<QSocketNotifier>(WakeFd, QSocketNotifier::Read);
+    QObject::connect(WakeNotifier.get(), &QSocketNotifier::activated, [this] { ServeWorker(); });
+
     // The worker starts on page 4 with Next enabled, so its first pass parks; the first served
     // park moves it on to page 5 (Start).
     Worker = std::make_unique<TSerThread>(*this, std::move(PendingStages));
@@ -35,6 +45,8 @@ TCliHost::TCliHost(const TCliArgs& args, std::unique_ptr<TStages> stages,
 TCliHost::~TCliHost()
 {
     Worker.reset(); // terminates and joins, serving its last calls
+    WakeNotifier.reset();
+    close(WakeFd);
 }
 
 std::string TCliHost::TracePath() const
@@ -46,16 +58,19 @@ std::string TCliHost::TracePath() const
 
 void TCliHost::WakeMainThread()
 {
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [this] {
-            if (!Worker)
-                return;
-            Worker->ServeCalls();
-            if (!Started && !Finishing && Worker->Suspended())
-                Start();
-        },
-        Qt::QueuedConnection);
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = write(WakeFd, &one, sizeof one);
+}
+
+void TCliHost::ServeWorker()
+{
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t got = read(WakeFd, &count, sizeof count);
+    if (!Worker)
+        return;
+    Worker->ServeCalls();
+    if (!Started && !Finishing && Worker->Suspended())
+        Start();
 }
 
 void TCliHost::Start()

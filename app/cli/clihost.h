@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+class QSocketNotifier;
 class TComPort;
 class TSerThread;
 class TStages;
@@ -64,5 +65,9 @@ private:
     bool Interrupted = false;
     bool Finishing = false;
     std::unique_ptr<TStages> PendingStages;
+    // The worker's wake-ups reach the event loop through an eventfd rather than a queued Qt call,
+    // so that the hand-over is a plain write and read that ThreadSanitizer can follow.
+    int WakeFd = -1;
+    std::unique_ptr<QSocketNotifier> WakeNotifier;
     std::unique_ptr<TSerThread> Worker; // last: destroyed (and stopped) first
 };
