@@ -183,6 +183,17 @@ TEST_F(Window, LayoutAsDesigned)
                                Main->NextBut, Main->PrevBut, Main->EndBut}));
 }
 
+TEST_F(Window, LaterActivationsChangeNothing)
+{
+    Activate();
+    TSerThread* worker = Main->Worker();
+    Next();
+    Main->DoAct();
+    EXPECT_EQ(Main->Worker(), worker);
+    EXPECT_EQ(Main->LangCombo->count(), 2);
+    EXPECT_EQ(Main->Page(), 2);
+}
+
 TEST_F(Window, CloseBeforeFirstActivationWritesNothing)
 {
     QCloseEvent event;
