@@ -5,10 +5,10 @@
 
 #include "serial/comport.h"
 #include "tests/faults/faultline.h"
+#include "tests/faults/linelister.h"
 #include "tests/faults/processcounts.h"
 #include "tests/faults/traceformat.h"
 #include "tests/support/testhost.h"
-#include "worker/devicelister.h"
 #include "worker/serthread.h"
 
 #include <cerrno>
@@ -92,21 +92,6 @@ void WriteFile(const fs::path& path, const std::string& content)
 {
     std::ofstream(path, std::ios::binary) << content;
 }
-
-// Discovery sees the fault line as the server, under its current device name.
-class TLineLister final : public TDeviceLister
-{
-public:
-    explicit TLineLister(TFaultLine& line) : Line(line) {}
-    std::optional<std::vector<TUsbDevice>> List() override
-    {
-        return std::vector<TUsbDevice>{{"USB\\VID_04D8&PID_FE88&REV_0100",
-                                        "Fault line (" + Line.DeviceName().substr(5) + ")"}};
-    }
-
-private:
-    TFaultLine& Line;
-};
 
 // Collects what went wrong in one scenario.
 struct TFindings

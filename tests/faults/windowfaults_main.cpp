@@ -1,0 +1,21 @@
+#include <QApplication>
+#include <gtest/gtest.h>
+
+// Read by ThreadSanitizer at start-up (ignored without it). Qt's libraries are not built with the
+// sanitizer, so what their own threads do through atomics it cannot see looks racy; races in our
+// code are still reported.
+extern "C" const char* __tsan_default_suppressions()
+{
+    return "called_from_lib:libQt6Core.so.6\n"
+           "called_from_lib:libQt6Gui.so.6\n"
+           "called_from_lib:libQt6Widgets.so.6\n";
+}
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,135 @@
+// The real window with the real stages, against a server that stops answering at one position
+// of each stage: closing the window there ends everything within half a second, and Back there
+// lands on page 3 with the files as the read-out rules leave them.
+
+#include "app/srvdiagmain.h"
+#include "serial/comport.h"
+#include "tests/faults/faultline.h"
+#include "tests/faults/linelister.h"
+#include "worker/serthread.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <chrono>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace {
+
+using P = TFaultPosition;
+
+std::string ReadFile(const QString& path)
+{
+    std::ifstream file(path.toStdString(), std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+bool InReadOut(P position)
+{
+    return position == P::Shutdown || BlockOf(position) >= 0;
+}
+
+bool InLinkCheck(P position)
+{
+    return position == P::Link1 || position == P::Link2;
+}
+
+// The dump file after a cut-short read-out: the blocks read before the position.
+std::string PartialDump(P position)
+{
+    const int blocks = BlockOf(position) < 0 ? 0 : BlockOf(position);
+    return PatternImage().substr(0, static_cast<std::size_t>(blocks) * 12);
+}
+
+class StageCut : public ::testing::TestWithParam<P>
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(Dir.isValid());
+        Line = std::make_unique<TFaultLine>(TFaultKind::Silence, GetParam());
+        Main = std::make_unique<TMain>(MakeSerialStages(std::make_unique<TLineLister>(*Line)),
+                                       Dir.filePath("srvdiag"));
+        std::ofstream(Dump().toStdString(), std::ios::binary) << OldDump;
+        Main->show();
+        Main->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(Main.get()));
+        Next();
+        QTest::keyClicks(Main->FileCombo->lineEdit(), Dump());
+        Next();
+        Main->ShutdnChk->setChecked(true);
+        Next();
+        ASSERT_EQ(Main->Page(), 4);
+        Main->NextBut->click();
+        // Stopped at the position: the stage waits there for an answer that does not come.
+        ASSERT_TRUE(QTest::qWaitFor([this] { return Line->Struck(); }, 20000));
+        ASSERT_TRUE(Main->Page() == 5 || Main->Page() == 6);
+    }
+
+    void TearDown() override
+    {
+        Main.reset();
+        Line.reset();
+    }
+
+    void Next()
+    {
+        Main->NextBut->click();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return Main->Worker()->Suspended(); }, 10000));
+    }
+
+    QString Dump() const { return Dir.filePath("memory.DMP"); }
+    QString TraceFile() const { return Dir.filePath("srvdiag.ERR"); }
+
+    const std::string OldDump = "an earlier dump";
+    QTemporaryDir Dir;
+    std::unique_ptr<TFaultLine> Line;
+    std::unique_ptr<TMain> Main;
+};
+
+TEST_P(StageCut, CloseEndsWithinHalfASecond)
+{
+    const auto start = std::chrono::steady_clock::now();
+    Main->close();
+    Main.reset();
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took, std::chrono::milliseconds(500))
+        << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
+    // A read-out cut short keeps what it read; a connect leaves the earlier dump alone.
+    EXPECT_EQ(ReadFile(Dump()), InReadOut(GetParam()) ? PartialDump(GetParam()) : OldDump);
+}
+
+TEST_P(StageCut, BackLandsOnPage3)
+{
+    Main->PrevBut->click();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return Main->Worker()->Suspended() && !Main->Worker()->BackRequested(); }, 10000));
+    EXPECT_EQ(Main->Page(), 3);
+    EXPECT_FALSE(Main->SerIF().Active());
+    EXPECT_EQ(ReadFile(Dump()), InReadOut(GetParam()) ? PartialDump(GetParam()) : OldDump);
+    // A Back during the link check leaves no failure behind, so no trace file.
+    EXPECT_EQ(QFile::exists(TraceFile()), !InLinkCheck(GetParam()));
+}
+
+INSTANTIATE_TEST_SUITE_P(EachStage, StageCut,
+                         ::testing::Values(P::Probe, P::Wake, P::Ident1, P::Ident4, P::Link1,
+                                           P::Link2, P::Shutdown, P::Block0, P::Block63,
+                                           P::Block127),
+                         [](const ::testing::TestParamInfo<P>& info) {
+                             std::string name = FaultPositionName(info.param);
+                             for (char& c : name)
+                                 if (c == ' ')
+                                     c = '_';
+                             return name;
+                         });
+
+} // namespace
