@@ -508,14 +508,23 @@ void TCustomComPort::ApplyEventMask()
 void TCustomComPort::StartEventThread()
 {
     JoinEndedThreads(false);
-    std::unique_ptr<TComThread> thread;
+    // The thread is the port's before it runs, so that it can stop itself (a failed wait)
+    // at any moment.
+    auto thread = std::make_unique<TComThread>(*this);
+    TComThread* started = thread.get();
+    {
+        std::lock_guard lock(ThreadLock);
+        EventThread = std::move(thread);
+    }
     try {
-        thread = std::make_unique<TComThread>(*this);
+        started->Start();
     } catch (const std::system_error&) {
+        {
+            std::lock_guard lock(ThreadLock);
+            EventThread.reset();
+        }
         RaiseComError(0, ComMessage::CreateThread);
     }
-    std::lock_guard lock(ThreadLock);
-    EventThread = std::move(thread);
 }
 
 void TCustomComPort::StopEventThread()

@@ -3,7 +3,12 @@
 #include "serial/comport.h"
 #include "serial/mainthreadcall.h"
 
-TComThread::TComThread(TCustomComPort& port) : Port(port), Thread([this] { Execute(); }) {}
+TComThread::TComThread(TCustomComPort& port) : Port(port) {}
+
+void TComThread::Start()
+{
+    Thread = std::thread([this] { Execute(); });
+}
 
 TComThread::~TComThread()
 {
@@ -20,6 +25,7 @@ void TComThread::ApplyPriority()
 
 void TComThread::Execute()
 {
+    Id.store(std::this_thread::get_id());
     SystemId.store(Port.Platform->CurrentThreadId());
     ApplyPriority();
     try {

@@ -12,15 +12,16 @@ class TCustomComPort;
 class TComThread
 {
 public:
-    explicit TComThread(TCustomComPort& port); // starts running at once
-    ~TComThread();                             // joins; call Terminate and end the wait first
+    explicit TComThread(TCustomComPort& port);
+    ~TComThread(); // joins; call Terminate and end the wait first
+    void Start();  // throws std::system_error when no thread results
     TComThread(const TComThread&) = delete;
     TComThread& operator=(const TComThread&) = delete;
 
     void Terminate() { TerminateRequested.store(true); }
     bool Terminated() const { return TerminateRequested.load(); }
     bool Finished() const { return Done.load(); }
-    bool IsCurrentThread() const { return std::this_thread::get_id() == Thread.get_id(); }
+    bool IsCurrentThread() const { return std::this_thread::get_id() == Id.load(); }
     void ApplyPriority(); // the port's ThreadPriority, at once
     std::int32_t LastWaitError() const { return WaitError.load(); }
 
@@ -32,5 +33,6 @@ private:
     std::atomic<bool> Done{false};
     std::atomic<std::int64_t> SystemId{0};
     std::atomic<std::int32_t> WaitError{0};
-    std::thread Thread; // last: starts after the fields above exist
+    std::atomic<std::thread::id> Id{};
+    std::thread Thread;
 };
