@@ -109,6 +109,9 @@ void TSerThread::Synchronize(const std::function<void()>& fn)
         PendingCalls.push_back(&call);
         ticket = ++QueuedCalls;
     }
+    // A window already inside WaitFor sleeps on Cond, not in its event loop: wake it too, or a
+    // call queued after it started waiting would never be served.
+    Cond.notify_all();
     HostRef.WakeMainThread();
     std::unique_lock guard(Lock);
     Cond.wait(guard, [&] { return ServedCalls >= ticket; });

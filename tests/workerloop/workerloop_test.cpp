@@ -5,10 +5,12 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <gtest/gtest.h>
 #include <memory>
 #include <pty.h>
 #include <sstream>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -371,6 +373,57 @@ TEST_F(WorkerLoop, CloseOnAnInputPageLeavesThePortAlone)
     Host->Close();
     EXPECT_TRUE(Host->SerIF().Active());
     Host->SerIF().Close();
+}
+
+// Stages whose connect waits for the test, then makes one synchronized call.
+class TLateCallStages final : public TStages
+{
+public:
+    std::promise<void> Go;
+    std::atomic<bool> InStage{false};
+
+    void Connect(TSerThread& worker) override
+    {
+        InStage = true;
+        Go.get_future().wait();
+        worker.Synchronize([] {});
+    }
+    void ReadOut(TSerThread&) override {}
+};
+
+// Regression: a synchronized call queued after the window had already entered WaitFor was never
+// served, because the window sleeps there instead of running its event loop; both threads hung.
+TEST(WorkerLoopClose, CallQueuedAfterTheCloseBeganWaitingIsServed)
+{
+    const fs::path dir = fs::temp_directory_path() / ("srvdiag_late_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    TTestHost host((dir / "srvdiag.INI").string());
+    auto owned = std::make_unique<TLateCallStages>();
+    TLateCallStages& stages = *owned;
+    TSerThread worker(host, std::move(owned));
+    host.Attach(worker);
+    host.Start();
+    ASSERT_TRUE(host.ServeUntilParked());
+    host.Next();
+    ASSERT_TRUE(host.ServeUntilParked());
+    host.SetFileName((dir / "out.DMP").string());
+    for (int page = 3; page <= 4; ++page) {
+        host.Next();
+        ASSERT_TRUE(host.ServeUntilParked());
+    }
+    host.Next(); // page 5: the stage starts and waits
+    ASSERT_TRUE(host.Serve([&] { return stages.InStage.load(); }));
+
+    worker.Terminate();
+    auto closing = std::async(std::launch::async, [&] { worker.WaitFor(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // let WaitFor start sleeping
+    stages.Go.set_value();
+    if (closing.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        ADD_FAILURE() << "the close never served the worker's call";
+        worker.ServeCalls(); // release both threads so the test can end
+    }
+    closing.wait();
+    fs::remove_all(dir);
 }
 
 } // namespace
