@@ -49,6 +49,7 @@ public:
     void AddRecent() override {} // the command line keeps no recent-file list
 
 private:
+    void ServeWorker();    // main thread: run the worker's pending synchronized calls
     void Start();          // page 4 to 5: hand the file name over and wake the worker
     void Finish(int code); // end the worker and quit the event loop with code
     void Print(const std::string& text);

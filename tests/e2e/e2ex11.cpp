@@ -59,7 +59,8 @@ TXServer::TXServer()
 std::vector<std::string> TXServer::Env() const
 {
     return {"DISPLAY=" + Name, "QT_QPA_PLATFORM=xcb", "WAYLAND_DISPLAY=",
-            std::string("LSAN_OPTIONS=suppressions=") + E2E_SOURCE_DIR + "/lsan.supp"};
+            std::string("LSAN_OPTIONS=suppressions=") + E2E_SOURCE_DIR + "/lsan.supp",
+            std::string("TSAN_OPTIONS=suppressions=") + E2E_SOURCE_DIR + "/tsan.supp"};
 }
 
 TWizardWindow::TWizardWindow(const TXServer& x, const std::string& artifactDir)
