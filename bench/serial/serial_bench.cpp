@@ -338,28 +338,63 @@ int main(int argc, char** argv)
         }
         std::sort(lateUs.begin(), lateUs.end());
         std::sort(cpuUs.begin(), cpuUs.end());
+        // The same wait done bare: one ppoll of 50 ms.
+        std::vector<double> bareLateUs, bareCpuUs;
+        const int fd = OpenBare(responder.SlaveName);
+        for (int i = 0; i < 20; ++i) {
+            const std::int64_t cpu0 = NowNs(CLOCK_PROCESS_CPUTIME_ID);
+            const std::int64_t t0 = NowNs();
+            pollfd p{fd, POLLIN, 0};
+            const timespec limit{0, 50000000};
+            ppoll(&p, 1, &limit, nullptr);
+            bareLateUs.push_back(double(NowNs() - t0) / 1000.0 - 50000.0);
+            bareCpuUs.push_back(double(NowNs(CLOCK_PROCESS_CPUTIME_ID) - cpu0) / 1000.0);
+        }
+        ::close(fd);
+        std::sort(bareLateUs.begin(), bareLateUs.end());
+        std::sort(bareCpuUs.begin(), bareCpuUs.end());
+        std::printf("bare ppoll of 50 ms (20 runs): ends %+.1f us after the deadline (median); cpu "
+                    "median %.1f us, max %.1f us\n",
+                    bareLateUs[10], bareCpuUs[10], bareCpuUs.back());
         std::printf("50 ms ReadChar with nothing arriving (20 runs): ends %+.1f us after the "
                     "deadline (median), earliest %+.1f, latest %+.1f; cpu median %.1f us, max "
                     "%.1f us\n",
                     lateUs[10], lateUs.front(), lateUs.back(), cpuUs[10], cpuUs.back());
     }
     {
-        TResponder responder(TMode::Paced17);
-        TComPort port;
-        ConfigurePort(port, responder.SlaveName);
+        // The bare loop against the same paced responder shows what the pacing itself costs.
         const std::string request(kRequestLength, 'Q');
         char reply[kReplyLength];
-        std::vector<double> overUs;
-        for (int i = 0; i < 50; ++i) {
-            const std::int64_t t0 = NowNs();
+        auto paced = [&](const std::function<void()>& transaction) {
+            std::vector<double> overUs;
+            for (int i = 0; i < 50; ++i) {
+                const std::int64_t t0 = NowNs();
+                transaction();
+                overUs.push_back(double(NowNs() - t0) / 1000.0 - kReplyLength * kCharNs / 1000.0);
+            }
+            std::sort(overUs.begin(), overUs.end());
+            return std::pair{overUs[25], overUs.back()};
+        };
+        TResponder portResponder(TMode::Paced17);
+        TComPort port;
+        ConfigurePort(port, portResponder.SlaveName);
+        const auto [portMedian, portMax] = paced([&] {
             port.WriteString(request);
             port.Read(reply, kReplyLength, true);
-            overUs.push_back(double(NowNs() - t0) / 1000.0 - kReplyLength * kCharNs / 1000.0);
-        }
-        std::sort(overUs.begin(), overUs.end());
-        std::printf("paced 9600 8N2 transaction (17 characters = %.1f us, 50 runs): over 17 "
-                    "character times by %+.1f us median, %+.1f us max\n",
-                    kReplyLength * kCharNs / 1000.0, overUs[25], overUs.back());
+        });
+        TResponder bareResponder(TMode::Paced17);
+        const int fd = OpenBare(bareResponder.SlaveName);
+        const auto [bareMedian, bareMax] = paced([&] {
+            if (::write(fd, request.data(), request.size()) != kRequestLength)
+                std::exit(1);
+            BareReadExactly(fd, reply, kReplyLength);
+        });
+        ::close(fd);
+        std::printf("paced 9600 8N2 transaction (17 characters = %.1f us, 50 runs), time over 17 "
+                    "character times:\n  port %+.1f us median, %+.1f us max; bare loop %+.1f us "
+                    "median, %+.1f us max; port - bare %+.1f us\n",
+                    kReplyLength * kCharNs / 1000.0, portMedian, portMax, bareMedian, bareMax,
+                    portMedian - bareMedian);
     }
     if (latency >= 0)
         ::close(latency);
