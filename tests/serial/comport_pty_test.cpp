@@ -271,3 +271,34 @@ TEST(PtyOpen, SettingsRefusedByTheDeviceRaiseAndKeepTheStoredValue)
 }
 
 } // namespace
+
+namespace {
+
+TEST(PtyEvents, RxCharFiresForArrivingBytesAndCloseStopsTheThread)
+{
+    PtyPair pty;
+    TComPort port;
+    port.SetDeviceName(pty.SlaveName);
+    port.SetSynchronizeEvents(false);
+    std::atomic<int> rxChars{0};
+    port.SetOnRxChar([&](TCustomComPort&) { ++rxChars; });
+    port.Open();
+    ASSERT_TRUE(port.EventThreadRunning());
+    pty.Send("a");
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (rxChars == 0 && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_GE(rxChars.load(), 1);
+    // The byte stays unread: the thread waits for the next arrival instead of spinning.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_LE(rxChars.load(), 2);
+    port.Timeouts().SetReadConstant(1000);
+    EXPECT_EQ(port.ReadChar(), 'a');
+    port.Close();
+    EXPECT_FALSE(port.EventThreadRunning());
+    // Closed with the thread just stopped, the device opens again at once.
+    port.Open();
+    EXPECT_TRUE(port.Active());
+}
+
+} // namespace
