@@ -12,20 +12,9 @@ TLineRecorder::TLineRecorder() : Start(std::chrono::steady_clock::now()) {}
 void TLineRecorder::Opened()
 {
     std::lock_guard<std::mutex> guard(Lock);
-    if (OpenCount++ > 0)
-        return;
     Dtr = Rts = true;
     WriteNoted = false;
     Note("open " + Lines());
-}
-
-void TLineRecorder::Closed()
-{
-    std::lock_guard<std::mutex> guard(Lock);
-    if (OpenCount == 0 || --OpenCount > 0)
-        return;
-    Dtr = Rts = false; // HUPCL
-    Note("close " + Lines());
 }
 
 void TLineRecorder::Written()
@@ -150,18 +139,12 @@ void ClientConnected(UMockdevIoctlBase* self, UMockdevIoctlClient*)
     RecorderOf(self).Opened();
 }
 
-void ClientVanished(UMockdevIoctlBase* self, UMockdevIoctlClient*)
-{
-    RecorderOf(self).Closed();
-}
-
 void ClassInit(gpointer klass, gpointer)
 {
     auto* base = static_cast<UMockdevIoctlBaseClass*>(klass);
     base->handle_ioctl = HandleIoctl;
     base->handle_write = HandleWrite;
     base->client_connected = ClientConnected;
-    base->client_vanished = ClientVanished;
 }
 
 GType LineHandlerType()
