@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdexcept>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,6 +28,8 @@ TProcess::TProcess(const std::vector<std::string>& argv, const std::vector<std::
         throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
     if (Child == 0) {
         setpgid(0, 0);
+        // Should the test itself be killed, its X server and programs go with it.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
