@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <pthread.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,6 +34,8 @@ int RunChild(const std::vector<std::string>& command, const sigset_t& signals)
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
+        // The program's test bed goes with the launcher: should it be killed, so is the program.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         execvp(args[0], args.data());
         std::fprintf(stderr, "srvdiag-virtualserver: cannot start %s: %s\n", args[0],
                      std::strerror(errno));
