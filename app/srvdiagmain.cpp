@@ -4,6 +4,7 @@
 #include "app/languagetable.h"
 #include "serial/comport.h"
 #include "worker/serthread.h"
+#include "worker/serverport.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -34,20 +35,8 @@ TMain::TMain(QWidget* parent)
 
 TMain::TMain(std::unique_ptr<TStages> stages, const QString& programPath, QWidget* parent)
     : QWidget(parent), ProgramPath(programPath), PendingStages(std::move(stages)),
-      Port(std::make_unique<TComPort>())
+      Port(MakeServerPort())
 {
-    // The port as the device expects it: 9600 8N2, DTR off and RTS on until bring-up switches
-    // them; the worker replaces the device name with the one it discovers.
-    Port->SetDeviceName("COM2");
-    Port->SetBaudRate(br9600);
-    Port->SetDataBits(db8);
-    Port->SetParity(paNone);
-    Port->SetStopBits(sb2);
-    Port->FlowControl().SetDTR(dcDisable);
-    Port->FlowControl().SetRTS(rcEnable);
-    Port->FlowControl().SetXOnXOff(xcDisable);
-    Port->SetPriorityClass(pcNormal);
-
     CreateLayout();
     CreateSaveDialog();
     PageValue.store(0); // DoInit

@@ -3,6 +3,7 @@
 #include "app/languagetable.h"
 #include "serial/comport.h"
 #include "worker/serthread.h"
+#include "worker/serverport.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,19 +19,8 @@ TCliHost::TCliHost(const TCliArgs& args, std::unique_ptr<TStages> stages,
                    const std::string& iniPath, const std::string& tracePath, std::FILE* out,
                    bool terminal)
     : Args(args), Ini(iniPath), Trace(tracePath), Out(out), Progress(terminal),
-      Port(std::make_unique<TComPort>()), PendingStages(std::move(stages))
+      Port(MakeServerPort()), PendingStages(std::move(stages))
 {
-    // The port as the window lays it out: 9600 8N2, DTR off and RTS on until bring-up switches
-    // them; discovery sets the device name.
-    Port->SetBaudRate(br9600);
-    Port->SetDataBits(db8);
-    Port->SetParity(paNone);
-    Port->SetStopBits(sb2);
-    Port->FlowControl().SetDTR(dcDisable);
-    Port->FlowControl().SetRTS(rcEnable);
-    Port->FlowControl().SetXOnXOff(xcDisable);
-    Port->SetPriorityClass(pcNormal);
-
     WakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (WakeFd < 0)
         throw std::runtime_error("eventfd failed");

@@ -1,0 +1,18 @@
+#include "worker/serverport.h"
+
+#include "serial/comport.h"
+
+std::unique_ptr<TComPort> MakeServerPort()
+{
+    auto port = std::make_unique<TComPort>();
+    port->SetDeviceName("COM2");
+    port->SetBaudRate(br9600);
+    port->SetDataBits(db8);
+    port->SetParity(paNone);
+    port->SetStopBits(sb2);
+    port->FlowControl().SetDTR(dcDisable);
+    port->FlowControl().SetRTS(rcEnable);
+    port->FlowControl().SetXOnXOff(xcDisable);
+    port->SetPriorityClass(pcNormal);
+    return port;
+}
