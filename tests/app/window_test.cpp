@@ -3,18 +3,21 @@
 #include "tests/support/scriptstages.h"
 #include "worker/serthread.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -326,6 +329,85 @@ TEST_F(Window, FailurePagesLeadToPage4OnNextAndPage3OnBack)
     EXPECT_EQ(Main->Page(), 10);
     EXPECT_EQ(Main->EndBut->text(), "Exit");
 }
+
+// Every text on every page, in both languages, fits its control and the window: nothing is
+// clipped, and the instruction's lines are its carriage-return lines, above the separator.
+class WindowFit : public Window, public ::testing::WithParamInterface<int>
+{
+protected:
+    void ExpectFits(const char* where)
+    {
+        SCOPED_TRACE(::testing::Message() << "page " << int(Main->Page()) << ", " << where);
+        const QRect window = Main->rect();
+        for (QWidget* control : Main->findChildren<QWidget*>()) {
+            if (!control->isVisible() || control == Main->Bevel1)
+                continue;
+            const QRect place(control->mapTo(Main.get(), QPoint(0, 0)), control->size());
+            EXPECT_TRUE(window.contains(place))
+                << control->metaObject()->className() << " leaves the window";
+            if (auto* label = qobject_cast<QLabel*>(control)) {
+                EXPECT_GE(label->width(), label->sizeHint().width()) << "a label clips its text";
+            } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+                // The caption's own width (the ampersand is not drawn), plus the check box's
+                // indicator; the style's minimum button width does not matter here.
+                QString caption = button->text();
+                caption.remove('&');
+                const QFontMetrics metrics(button->font());
+                int room = button->width();
+                if (qobject_cast<QCheckBox*>(button))
+                    room -= button->style()->pixelMetric(QStyle::PM_IndicatorWidth) +
+                            button->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
+                EXPECT_LE(metrics.horizontalAdvance(caption), room)
+                    << '"' << caption.toStdString() << "\" is clipped";
+                EXPECT_LE(metrics.height(), button->height());
+            }
+        }
+        if (Main->LangGrp->isVisible()) {
+            const QFontMetrics metrics(Main->LangGrp->font());
+            EXPECT_LE(metrics.horizontalAdvance(Main->LangGrp->title()), Main->LangGrp->width());
+        }
+        if (Main->InstrTxt->isVisible()) {
+            EXPECT_FALSE(Main->InstrTxt->wordWrap());
+            const QStringList lines = Main->InstrTxt->text().split('\n');
+            const QFontMetrics metrics(Main->InstrTxt->font());
+            EXPECT_GE(Main->InstrTxt->height(), lines.size() * metrics.lineSpacing() - 2);
+            EXPECT_LE(Main->InstrTxt->y() + Main->InstrTxt->height(), Main->Bevel1->y());
+        }
+    }
+};
+
+TEST_P(WindowFit, TextsFitTheirControlsOnEveryPage)
+{
+    Activate();
+    Main->LangCombo->setCurrentIndex(GetParam());
+    ExpectFits("language");
+    Next();
+    TypeFileName(Dir.filePath("out.DMP"));
+    ExpectFits("output file");
+    Next();
+    ExpectFits("options");
+    Next();
+    ExpectFits("connect");
+    Stages->ScriptConnect(TStageStep::Fail(2));
+    Next();
+    ExpectFits("server not found");
+    Next();
+    Stages->ScriptConnect(TStageStep::Fail(3));
+    Next();
+    ExpectFits("communication error");
+    Next();
+    Stages->ScriptReadOut(TStageStep::Fail(1));
+    Next();
+    ExpectFits("output-file error");
+    Next();
+    Next();
+    ExpectFits("success");
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, WindowFit, ::testing::Values(0, 1),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == 0 ? "English" : "Nederlands");
+                         });
 
 TEST_F(Window, PortLeftOpenByAFailedAttemptIsClosedByNextToPage4)
 {

@@ -43,7 +43,7 @@ TXServer::TXServer()
     // The write end stays open across exec for Xvfb to report its display number on.
     Server = std::make_unique<TProcess>(
         std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(pipeFds[1]), "-screen", "0",
-                                 "640x480x24", "-nolisten", "tcp", "-dpi", "96"});
+                                 "1920x1200x24", "-nolisten", "tcp", "-dpi", "96"});
     close(pipeFds[1]);
     pollfd p{pipeFds[0], POLLIN, 0};
     std::string number;
@@ -101,22 +101,34 @@ void TWizardWindow::Save(const std::string& image, const std::string& name) cons
     std::filesystem::remove(xwd);
 }
 
-bool TWizardWindow::ProgressBarShown(const std::string& image)
+std::pair<int, int> TWizardWindow::ImageSize(const std::string& image)
 {
     if (image.size() < 100)
+        return {0, 0};
+    return {static_cast<int>(Field(image, 4)), static_cast<int>(Field(image, 5))};
+}
+
+bool TWizardWindow::ProgressBarShown(const std::string& image)
+{
+    const auto [width, height] = ImageSize(image);
+    // The window is 365 x 228 at scale 1, twice that at QT_SCALE_FACTOR=2, and so on.
+    const int scale = width / 365;
+    if (scale < 1 || height < 228 * scale)
         return false;
-    const std::uint32_t width = Field(image, 4);
-    const std::uint32_t height = Field(image, 5);
     const std::uint32_t bytesPerPixel = Field(image, 11) / 8;
     const std::uint32_t bytesPerLine = Field(image, 12);
-    const std::string pixels = Pixels(image);
-    // The bar's place: 8,160 to 355,177 in a window of 365 x 228; look inside its border.
-    if (width < 365 || height < 228 || bytesPerPixel == 0)
+    if (bytesPerPixel == 0)
         return false;
-    const std::string first = pixels.substr(163 * bytesPerLine + 12 * bytesPerPixel, bytesPerPixel);
-    for (std::uint32_t y = 161; y <= 176; ++y)
-        for (std::uint32_t x = 10; x <= 352; ++x)
-            if (pixels.compare(y * bytesPerLine + x * bytesPerPixel, bytesPerPixel, first) != 0)
+    const std::string pixels = Pixels(image);
+    // The bar's place: 8,160 to 355,177; look inside its border.
+    const auto at = [&](int x, int y) {
+        return static_cast<std::size_t>(y) * scale * bytesPerLine +
+               static_cast<std::size_t>(x) * scale * bytesPerPixel;
+    };
+    const std::string first = pixels.substr(at(12, 163), bytesPerPixel);
+    for (int y = 161; y <= 176; ++y)
+        for (int x = 10; x <= 352; ++x)
+            if (pixels.compare(at(x, y), bytesPerPixel, first) != 0)
                 return true;
     return false;
 }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 // An Xvfb server on a display that it picks itself (-displayfd), for one test.
@@ -36,6 +37,8 @@ public:
     std::string Capture() const;
     void Save(const std::string& image, const std::string& name) const;
 
+    // Width and height of a screenshot.
+    static std::pair<int, int> ImageSize(const std::string& image);
     // Whether the progress bar's place on the window is drawn (page 6) or blank.
     static bool ProgressBarShown(const std::string& image);
     // Waits until the window shows a picture that differs from previous and holds still for a

@@ -43,6 +43,7 @@ protected:
         std::string Output;
         std::function<bool()> Outcome;                 // true once the files of the end are there
         std::function<void()> DuringReadOut = nullptr; // keys to press once page 6 shows
+        std::vector<std::string> Env = {};             // added to the wizard's environment
     };
 
     void SetUp() override
@@ -61,7 +62,9 @@ protected:
         argv.insert(argv.end(), walk.ServerOptions.begin(), walk.ServerOptions.end());
         argv.push_back("--");
         argv.push_back(Program);
-        App = std::make_unique<TProcess>(argv, X.Env());
+        std::vector<std::string> env = X.Env();
+        env.insert(env.end(), walk.Env.begin(), walk.Env.end());
+        App = std::make_unique<TProcess>(argv, env);
         Window = std::make_unique<TWizardWindow>(X, Artifacts);
 
         std::string page = Shot("", "01-language");
@@ -266,5 +269,29 @@ TEST_F(GuiReadOut, BackDuringTheReadOut)
     EXPECT_EQ(WaitForExit(), 0);
     EXPECT_EQ(SettingsFile(), Settings(false, ""));
 }
+
+// The window at 100 % and 200 % scaling: the same pages, twice the pixels, screenshots of each kept
+// as artifacts (whether texts fit their controls is checked precisely in the window tests).
+class GuiScale : public GuiReadOut, public ::testing::WithParamInterface<int>
+{
+};
+
+TEST_P(GuiScale, WalksAWholeReadOutAtThisScale)
+{
+    const int scale = GetParam();
+    TWalk walk{{}, false, false, Dump, [&] { return ReadFile(Dump).size() == 1536; }};
+    walk.Env = {"QT_SCALE_FACTOR=" + std::to_string(scale)};
+    const std::string end = Walk(walk);
+    Window->Save(end, "07-success");
+    EXPECT_EQ(TWizardWindow::ImageSize(end), std::make_pair(365 * scale, 228 * scale));
+    EXPECT_EQ(ReadFile(Dump), PatternImage());
+    Window->Keys({"Return"});
+    EXPECT_EQ(WaitForExit(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, GuiScale, ::testing::Values(1, 2),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return "Scale" + std::to_string(info.param * 100);
+                         });
 
 } // namespace
