@@ -1,0 +1,226 @@
+// Fuzz target: the worker's loop and stages, from page 5 to the end, against a server whose
+// answers the fuzzer's bytes spoil (TFuzzServer), with Back and close pressed where the bytes
+// say. Checked beyond no crash and no sanitizer report: the run ends on a page the stage results
+// allow; a dump file exists only after a full, checked read-out (then it is the memory image) or
+// after a Back or close (then it is the blocks read so far); the trace, in memory and in its
+// file, is always a well-formed trace.
+
+#include "fuzz/fuzzplatform.h"
+#include "fuzz/fuzzserver.h"
+#include "serial/comport.h"
+#include "tests/faults/traceformat.h"
+#include "worker/devicelister.h"
+#include "worker/serthread.h"
+#include "worker/workerhost.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+// Bring-up pauses 200 ms after opening the port and 100 ms after the line change, for a real
+// device's sake. Here they would cap the run at three executions a second, so pauses below a
+// second return at once in this program (libFuzzer's own one-second ticks still sleep).
+extern "C" int nanosleep(const timespec* request, timespec* remaining)
+{
+    if (request != nullptr && request->tv_sec == 0)
+        return 0;
+    return static_cast<int>(syscall(SYS_nanosleep, request, remaining));
+}
+
+namespace {
+
+[[noreturn]] void Fail(const char* what)
+{
+    std::fprintf(stderr, "invariant broken: %s\n", what);
+    std::abort();
+}
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+class TFuzzLister final : public TDeviceLister
+{
+public:
+    std::optional<std::vector<TUsbDevice>> List() override
+    {
+        return std::vector<TUsbDevice>{{"USB\\VID_04D8&PID_FE88&REV_0100", "Server (fuzz0)"}};
+    }
+};
+
+// The window, as far as the worker sees it; the fuzz target's thread is its main thread.
+class TFuzzHost final : public TWorkerHost
+{
+public:
+    TFuzzHost(const std::string& ini, TFuzzServer& server)
+        : Ini(ini), Port(std::make_unique<TFuzzPlatform>(server))
+    {
+    }
+
+    std::uint8_t Page() const override { return PageValue.load(); }
+    void SetPage(std::uint8_t page) override { PageValue.store(page); }
+    bool NextEnabled() const override { return NextOn.load(); }
+    std::string IniPath() const override { return Ini; }
+    TComPort& SerIF() override { return Port; }
+    bool ShutdownChecked() const override { return Shutdown; }
+    void WakeMainThread() override
+    {
+        std::lock_guard guard(Lock);
+        Woken = true;
+        Cond.notify_all();
+    }
+    void ShowPage() override
+    {
+        const std::uint8_t page = PageValue.load();
+        NextOn.store(page != 5 && page != 6);
+        if (page == 4)
+            Worker->SetDumpFileName(DumpName);
+        if (page < 5 && Port.Tag() > 0) {
+            try {
+                Port.Close();
+                Port.SetTag(0);
+            } catch (...) {
+            }
+        }
+        Worker->Resume();
+    }
+    void ShowProgress(std::uint8_t) override {}
+    void AddRecent() override { ++RecentAdds; }
+
+    // Serves the worker's calls until done() holds.
+    template <typename F> void Serve(F done)
+    {
+        for (;;) {
+            Worker->ServeCalls();
+            if (done())
+                return;
+            std::unique_lock guard(Lock);
+            Cond.wait_for(guard, std::chrono::milliseconds(1), [this] { return Woken; });
+            Woken = false;
+        }
+    }
+    void Next()
+    {
+        const std::uint8_t page = PageValue.load();
+        PageValue.store(static_cast<std::uint8_t>(page + 1));
+        ShowPage();
+    }
+
+    TSerThread* Worker = nullptr;
+    std::string DumpName;
+    bool Shutdown = false;
+    int RecentAdds = 0;
+
+private:
+    std::atomic<std::uint8_t> PageValue{0};
+    std::atomic<bool> NextOn{true};
+    std::string Ini;
+    TComPort Port;
+    std::mutex Lock;
+    std::condition_variable Cond;
+    bool Woken = false;
+};
+
+fs::path WorkDir()
+{
+    static const fs::path dir = [] {
+        fs::path d = fs::temp_directory_path() / ("srvdiag_fuzz_" + std::to_string(::getpid()));
+        fs::create_directories(d);
+        return d;
+    }();
+    return dir;
+}
+
+bool IsImagePrefix(const std::string& dump)
+{
+    static const std::string image = TFuzzServer::Image();
+    return dump.size() % 12 == 0 && image.compare(0, dump.size(), dump) == 0;
+}
+
+void CheckTrace(const std::string& trace, const char* what)
+{
+    TParsedTrace parsed;
+    if (const auto error = ParseTrace(trace, parsed)) {
+        std::fprintf(stderr, "%s: %s\n", what, error->c_str());
+        Fail("the trace is not well formed");
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const fs::path dump = WorkDir() / "memory.DMP";
+    const fs::path trace = WorkDir() / "srvdiag.ERR";
+    fs::remove(dump);
+    fs::remove(trace);
+
+    const bool shutdown = size > 0 && (data[0] & 1) != 0;
+    TFuzzServer server(size > 0 ? data + 1 : data, size > 0 ? size - 1 : 0);
+    TFuzzHost host((WorkDir() / "srvdiag.INI").string(), server);
+    host.DumpName = dump.string();
+    host.Shutdown = shutdown;
+    std::uint8_t page = 0;
+    std::string finalTrace;
+    {
+        TSerThread worker(host, MakeSerialStages(std::make_unique<TFuzzLister>()));
+        host.Worker = &worker;
+        server.OnBack = [&worker] { worker.RequestBack(); };
+        server.OnClose = [&worker] { worker.Terminate(); };
+        host.SetPage(1);
+        host.ShowPage();
+        host.Serve([&] { return worker.Suspended(); });
+        for (int i = 0; i < 3; ++i) { // pages 2, 3 and 4
+            host.Next();
+            host.Serve([&] { return worker.Suspended(); });
+        }
+        host.Next(); // page 5: connect, then read
+        host.Serve([&] {
+            return server.ClosePressed || (worker.Suspended() && host.Page() != 5 &&
+                                           host.Page() != 6 && !worker.BackRequested());
+        });
+        page = host.Page();
+        worker.Terminate();
+        worker.Resume();
+        worker.WaitFor();
+        finalTrace = worker.Trace;
+    }
+
+    CheckTrace(finalTrace, "worker trace");
+    if (fs::exists(trace))
+        CheckTrace(ReadFile(trace), "trace file");
+    const bool cut = server.BackPressed || server.ClosePressed;
+    if (fs::exists(dump)) {
+        const std::string content = ReadFile(dump);
+        if (page == 7 ? content != TFuzzServer::Image() : !(cut && IsImagePrefix(content)))
+            Fail("a dump file without a full checked read-out, or not what was read");
+    } else if (page == 7) {
+        Fail("success without a dump file");
+    }
+    if ((page == 7) != (host.RecentAdds == 1) || host.RecentAdds > 1)
+        Fail("recent files changed without a success, or not once");
+    if (!server.ClosePressed) {
+        const bool allowed = server.BackPressed ? page == 3 : page == 7 || page == 9 || page == 10;
+        if (!allowed)
+            Fail("the run ended on a page its results do not allow");
+        if (page == 9 && server.ToolWroteFrame)
+            Fail("server-not-found after the read-out began");
+    }
+    return 0;
+}

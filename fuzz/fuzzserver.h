@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// The server for the stage fuzz target: a well-behaved server (probe, wake, identification, link
+// check, shutdown and block frames from a fixed memory image) whose answers the fuzzer's bytes
+// spoil. Each write of the tool takes one control byte, which lets the answers through, drops,
+// replaces, cuts or adds to them, unplugs the device, fails the write, or presses Back or closes
+// the window at that moment. When the fuzzer's bytes run out the server behaves.
+class TFuzzServer
+{
+public:
+    TFuzzServer(const std::uint8_t* data, std::size_t size);
+
+    // The tool wrote these bytes; returns the answers to queue for it. Sets WriteFails when this
+    // write must fail.
+    std::string Take(const std::string& bytes);
+
+    bool Unplugged = false;  // every later port call fails as on a vanished device
+    bool WriteFails = false; // the current write fails
+    bool ToolWroteFrame = false;
+    std::function<void()> OnBack, OnClose;
+    bool BackPressed = false, ClosePressed = false;
+
+    static std::string Image(); // the 1536-byte memory
+
+private:
+    std::uint8_t Next(std::uint8_t otherwise); // the next fuzzer byte
+    std::string Answer(std::uint8_t byte);     // the healthy answer to one byte
+
+    const std::uint8_t* Data;
+    std::size_t Size;
+    std::size_t Pos = 0;
+
+    enum class TState : std::uint8_t {
+        Start,
+        Wake,
+        Ident2,
+        Ident3,
+        IdentChars,
+        Link1,
+        Link2,
+        Header,
+        Body,
+        Check,
+        Poll
+    };
+    TState State = TState::Start;
+    std::size_t IdentIndex = 0;
+    std::string Frame;
+    std::size_t RequestLength = 0;
+    std::string ReplyData;
+    std::size_t PollIndex = 0;
+};
