@@ -152,8 +152,15 @@ std::string TFaultLine::ToTool() const
 
 void TFaultLine::Heal()
 {
+    Rearm(TFaultKind::None, Position);
+}
+
+void TFaultLine::Rearm(TFaultKind kind, TFaultPosition position)
+{
     StopServer();
-    Kind = TFaultKind::None;
+    Kind = kind;
+    Position = position;
+    StruckFlag.store(false);
     if (HungUp) {
         CloseDevice();
         PlugIn();
@@ -254,6 +261,8 @@ void TFaultLine::Relay()
                 continue;
             if (n <= 0)
                 return;
+            // Forwarded in one write, as they came: a terminal delivers each write on its own.
+            std::string forward;
             for (ssize_t i = 0; i < n; ++i) {
                 {
                     std::lock_guard guard(Lock);
@@ -266,9 +275,9 @@ void TFaultLine::Relay()
                     CloseDevice();
                     return;
                 }
-                while (::write(RelaySide, &buffer[i], 1) < 0 && errno == EINTR) {
-                }
+                forward.push_back(static_cast<char>(buffer[i]));
             }
+            WriteAll(RelaySide, forward);
         }
         if ((fds[1].revents & POLLIN) != 0) {
             const ssize_t n = ::read(RelaySide, buffer, sizeof buffer);
@@ -276,21 +285,37 @@ void TFaultLine::Relay()
                 continue;
             if (n <= 0)
                 return;
+            std::string answers;
             for (ssize_t i = 0; i < n; ++i) {
                 std::uint8_t byte = buffer[i];
                 if (OnServerByte(byte))
-                    Deliver(byte);
+                    answers.push_back(static_cast<char>(byte));
             }
+            Deliver(answers);
         }
     }
 }
 
-void TFaultLine::Deliver(std::uint8_t byte)
+void TFaultLine::WriteAll(int fd, const std::string& bytes)
 {
-    while (::write(Master, &byte, 1) < 0 && errno == EINTR) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0)
+            return;
+        done += static_cast<std::size_t>(w);
     }
+}
+
+void TFaultLine::Deliver(const std::string& bytes)
+{
+    if (bytes.empty())
+        return;
+    WriteAll(Master, bytes);
     std::lock_guard guard(Lock);
-    Delivered.push_back(static_cast<char>(byte));
+    Delivered += bytes;
 }
 
 void TFaultLine::OnToolByte(std::uint8_t byte)
@@ -371,7 +396,7 @@ void TFaultLine::Strike()
     case TFaultKind::WrongAnswer:
         if (Position == TFaultPosition::Link1) {
             // The server must stay silent here; an answer is the fault.
-            Deliver(0x00);
+            Deliver(std::string(1, '\0'));
             Corrupted = true;
         }
         break;

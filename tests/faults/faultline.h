@@ -46,8 +46,9 @@ int BlockOf(TFaultPosition position); // 0..127 for the block positions, -1 othe
 // position is found whatever path the tool takes; answers are attributed to the last position
 // the tool reached (the tool always waits for the answers before it sends on).
 //
-// Heal() turns the relay into a plain pass-through in front of a fresh simulator; after a
-// hang-up it plugs in a new pseudo-terminal, so DeviceName() changes.
+// Heal() turns the relay into a plain pass-through in front of a fresh simulator, Rearm() into
+// one with a new fault; after a hang-up either plugs in a new pseudo-terminal, so DeviceName()
+// changes.
 class TFaultLine
 {
 public:
@@ -58,7 +59,8 @@ public:
 
     std::string DeviceName() const; // "/dev/pts/N"
     bool Struck() const { return StruckFlag.load(); }
-    void Heal();
+    void Heal();                                          // Rearm(TFaultKind::None, ...)
+    void Rearm(TFaultKind kind, TFaultPosition position); // a fresh server with a new fault
 
     // What crossed the line since construction or the last Heal (thread-safe copies).
     std::string FromTool() const; // every byte the server side received
@@ -74,10 +76,11 @@ private:
     bool OnServerByte(std::uint8_t& byte); // false: drop it
     void Strike();
     void ResetWalk();
-    void Deliver(std::uint8_t byte);
+    void Deliver(const std::string& bytes);
+    static void WriteAll(int fd, const std::string& bytes);
 
     TFaultKind Kind;
-    const TFaultPosition Position;
+    TFaultPosition Position;
     const TSimOptions Options;
 
     // The protocol as the tool walks it (relay thread only).
