@@ -24,6 +24,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -155,6 +156,9 @@ std::pair<std::uint8_t, std::string> RunScenario(const TScenario& s)
 {
     TFindings findings;
     std::uint8_t reached = 0;
+    // ThreadSanitizer starts a helper thread of its own along with the first thread: let it do
+    // so before the threads are counted.
+    std::thread([] {}).join();
     const std::size_t fds = OpenDescriptorCount();
     const std::size_t threads = ThreadCount();
     char pattern[] = "/tmp/srvdiag_fault_XXXXXX";
