@@ -120,7 +120,9 @@ bool SaveSettingsFile(const QString& path, const QByteArray& content)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    if (file.write(content) != content.size())
+    // commit() does not report a flush that failed (a full disk leaves a short temporary file,
+    // which it then renames over the old one), so flush first and give up on its failure.
+    if (file.write(content) != content.size() || !file.flush())
         return false; // the destructor drops the temporary file; the old settings stay
     return file.commit();
 }
