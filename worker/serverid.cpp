@@ -5,6 +5,21 @@ namespace {
 constexpr char MatchText[] = "USB\\VID_04D8&PID_FE88";
 constexpr std::size_t MatchLength = sizeof MatchText - 1; // 21
 
+// True when a "/"-separated part of the name is "..".
+bool ClimbsOut(const std::string& portName)
+{
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = portName.find('/', start);
+        if (portName.compare(start, end == std::string::npos ? std::string::npos : end - start,
+                             "..") == 0)
+            return true;
+        if (end == std::string::npos)
+            return false;
+        start = end + 1;
+    }
+}
+
 } // namespace
 
 bool IsServerHardwareId(const std::string& hardwareId)
@@ -47,7 +62,9 @@ std::optional<std::string> ServerDeviceName(const std::vector<TUsbDevice>& devic
         if (!IsServerHardwareId(device.HardwareId))
             continue;
         const auto port = PortNameFromFriendlyName(device.FriendlyName);
-        if (!port)
+        // The friendly name holds text the device supplies: a port name must not climb out of
+        // the device folder ("(..)", "(../sda)"), or the tool would open whatever it names.
+        if (!port || ClimbsOut(*port))
             return std::nullopt;
         return DeviceNameForPort(*port);
     }

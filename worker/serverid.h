@@ -20,5 +20,6 @@ std::optional<std::string> PortNameFromFriendlyName(const std::string& friendlyN
 std::string DeviceNameForPort(const std::string& portName);
 
 // The device path of the server: the first device whose identifier matches decides, whatever
-// its friendly name holds. No value when none matches or the first match names no port.
+// its friendly name holds. No value when none matches or the first match names no port, or a
+// port outside the device folder (a ".." part).
 std::optional<std::string> ServerDeviceName(const std::vector<TUsbDevice>& devices);
