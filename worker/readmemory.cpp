@@ -1,6 +1,7 @@
 #include "worker/serthread.h"
 #include "worker/workerhost.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -42,7 +43,7 @@ void TSerThread::ReadMemory()
         Received = reply;
         if (!LinkOk || reply.empty())
             continue;
-        std::copy(reply.begin() + 1, reply.begin() + 1 + BlockSize, buffer.begin() + count);
+        std::copy_n(reply.data() + 1, BlockSize, buffer.data() + count);
         count += BlockSize;
         const auto percent = static_cast<std::uint8_t>(count * 25 / 384);
         if (ProgressPercent >= percent)
