@@ -1,5 +1,6 @@
 #include "worker/devicelister.h"
 
+#include <algorithm>
 #include <libudev.h>
 
 namespace {
@@ -63,6 +64,11 @@ std::string FriendlyName(udev* context, udev_device* device)
         const char* model = udev_device_get_property_value(device, "ID_MODEL_FROM_DATABASE");
         name = model ? model : "";
     }
+    // The product text comes from the device itself and must not be able to name a port ("Evil
+    // (sda)" on a device without a tty): its parentheses become brackets, so the only port name
+    // is the tty found below.
+    std::replace(name.begin(), name.end(), '(', '[');
+    std::replace(name.begin(), name.end(), ')', ']');
     const std::string tty = FirstTtyChild(context, device);
     if (!tty.empty())
         name += " (" + tty + ")";
