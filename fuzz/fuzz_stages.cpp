@@ -142,6 +142,12 @@ fs::path WorkDir()
     static const fs::path dir = [] {
         fs::path d = fs::temp_directory_path() / ("srvdiag_fuzz_" + std::to_string(::getpid()));
         fs::create_directories(d);
+        std::atexit([] {
+            std::error_code ignored;
+            fs::remove_all(fs::temp_directory_path() /
+                               ("srvdiag_fuzz_" + std::to_string(::getpid())),
+                           ignored);
+        });
         return d;
     }();
     return dir;
