@@ -2,6 +2,7 @@
 #include "tests/support/testhost.h"
 #include "worker/serthread.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -31,9 +32,11 @@ class WorkerLoop : public ::testing::Test
 protected:
     void SetUp() override
     {
-        Dir = fs::temp_directory_path() /
-              ("srvdiag_loop_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        // A parameterized test's name holds a '/', which would nest the folder.
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '_');
+        Dir =
+            fs::temp_directory_path() / ("srvdiag_loop_" + std::to_string(::getpid()) + "_" + name);
         fs::create_directories(Dir);
         Host = std::make_unique<TTestHost>((Dir / "srvdiag.INI").string());
         auto stages = std::make_unique<TScriptStages>();
