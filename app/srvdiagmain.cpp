@@ -2,6 +2,7 @@
 
 #include "app/defaultstages.h"
 #include "app/languagetable.h"
+#include "app/wizardmodel.h"
 #include "serial/comport.h"
 #include "worker/serthread.h"
 #include "worker/serverport.h"
@@ -131,12 +132,12 @@ void TMain::DoClos()
 
 void TMain::DoNext()
 {
-    const std::uint8_t page = PageValue.load();
-    if (page == 7) {
+    const std::optional<std::uint8_t> page = WizardNext(PageValue.load());
+    if (!page) {
         close();
         return;
     }
-    PageValue.store(page >= 8 ? 4 : static_cast<std::uint8_t>(page + 1));
+    PageValue.store(*page);
     ShowPage();
 }
 
@@ -178,64 +179,50 @@ void TMain::SetNextEnabled(bool enabled)
 
 void TMain::ShowPage()
 {
-    const std::uint8_t page = PageValue.load();
+    const TPageView view =
+        WizardView(PageValue.load(), LangIndexValue, FileCombo->currentText().isEmpty());
 
-    LangGrp->setVisible(page < 4);
-    if (page == 1)
-        LangGrp->setTitle(QStringLiteral("Language of this tool's user interface "));
-    else
-        LangGrp->setTitle(Text(LangStr(LangIndexValue, static_cast<std::uint8_t>(page + 6))) +
-                          QLatin1Char(' '));
-    LangCombo->setVisible(page == 1);
-    FileTxt->setVisible(page == 2);
-    FileCombo->setVisible(page == 2);
-    BrowseBut->setVisible(page == 2);
-
-    if (page == 2)
-        SetNextEnabled(!FileCombo->currentText().isEmpty());
-    else
-        SetNextEnabled(page != 5 && page != 6);
-
-    ShutdnChk->setVisible(page == 3);
-    PrevBut->setVisible(page > 1);
-
-    if (page > 3)
-        SetInstruction(Text(LangStr(LangIndexValue, static_cast<std::uint8_t>(page + 6))));
-    InstrTxt->setVisible(page > 3);
-
-    if (page == 6) {
-        PrcBar->setVisible(true);
-    } else {
+    LangGrp->setVisible(view.LangGrpVisible);
+    LangGrp->setTitle(Text(view.LangGrpCaption));
+    LangCombo->setVisible(view.LangComboVisible);
+    FileTxt->setVisible(view.FileTxtVisible);
+    FileCombo->setVisible(view.FileComboVisible);
+    BrowseBut->setVisible(view.BrowseButVisible);
+    SetNextEnabled(view.NextButEnabled);
+    ShutdnChk->setVisible(view.ShutdnChkVisible);
+    PrevBut->setVisible(view.PrevButVisible);
+    if (view.InstrTxtCaption)
+        SetInstruction(Text(*view.InstrTxtCaption));
+    InstrTxt->setVisible(view.InstrTxtVisible);
+    if (view.PrcBarReset)
         PrcBar->setValue(0);
-        PrcBar->setVisible(false);
-    }
+    PrcBar->setVisible(view.PrcBarVisible);
 
-    switch (page) {
-    case 1:
+    switch (view.Focus) {
+    case fcLangCombo:
         LangCombo->setFocus();
         break;
-    case 2:
+    case fcFileCombo:
         FileCombo->setFocus();
         break;
-    case 3:
+    case fcShutdnChk:
         ShutdnChk->setFocus();
         break;
-    case 4:
-        if (WorkerThread)
-            WorkerThread->SetDumpFileName(
-                QFile::encodeName(FileCombo->currentText()).toStdString());
+    case fcNextBut:
+        NextBut->setFocus();
         break;
-    case 5:
-    case 6:
+    case fcCleared:
         if (QWidget* focused = focusWidget())
             focused->clearFocus();
         break;
-    default:
-        NextBut->setFocus();
+    case fcUnchanged:
         break;
     }
 
-    if (page < 5 && Port->Tag() > 0) {
+    if (view.HandOverDumpFileName && WorkerThread)
+        WorkerThread->SetDumpFileName(QFile::encodeName(FileCombo->currentText()).toStdString());
+
+    if (view.ClosePort && Port->Tag() > 0) {
         try {
             Port->Close();
             Port->SetTag(0);
@@ -244,7 +231,7 @@ void TMain::ShowPage()
         }
     }
 
-    if (WorkerThread)
+    if (view.ResumeWorker && WorkerThread)
         WorkerThread->Resume();
 }
 

@@ -5,6 +5,7 @@
 // after a Back or close (then it is the blocks read so far); the trace, in memory and in its
 // file, is always a well-formed trace.
 
+#include "app/wizardmodel.h"
 #include "fuzz/fuzzplatform.h"
 #include "fuzz/fuzzserver.h"
 #include "serial/comport.h"
@@ -87,18 +88,19 @@ public:
     }
     void ShowPage() override
     {
-        const std::uint8_t page = PageValue.load();
-        NextOn.store(page != 5 && page != 6);
-        if (page == 4)
+        const TPageView view = WizardView(PageValue.load(), 0, DumpName.empty());
+        NextOn.store(view.NextButEnabled);
+        if (view.HandOverDumpFileName)
             Worker->SetDumpFileName(DumpName);
-        if (page < 5 && Port.Tag() > 0) {
+        if (view.ClosePort && Port.Tag() > 0) {
             try {
                 Port.Close();
                 Port.SetTag(0);
             } catch (...) {
             }
         }
-        Worker->Resume();
+        if (view.ResumeWorker)
+            Worker->Resume();
     }
     void ShowProgress(std::uint8_t) override {}
     void AddRecent() override { ++RecentAdds; }
@@ -115,10 +117,9 @@ public:
             Woken = false;
         }
     }
-    void Next()
+    void Next() // on pages 1 to 4
     {
-        const std::uint8_t page = PageValue.load();
-        PageValue.store(static_cast<std::uint8_t>(page + 1));
+        PageValue.store(*WizardNext(PageValue.load()));
         ShowPage();
     }
 

@@ -1,5 +1,6 @@
 #include "worker/serthread.h"
 
+#include "app/wizardpages.h"
 #include "serial/comport.h"
 #include "worker/workerhost.h"
 
@@ -176,12 +177,7 @@ void TSerThread::Execute()
             break;
 
         if (BackFlag.load()) {
-            std::uint8_t page = HostRef.Page();
-            if (page > 1)
-                --page;
-            if (page > 3)
-                page = 3;
-            HostRef.SetPage(page);
+            HostRef.SetPage(WizardBack(HostRef.Page()));
             BackFlag.store(false);
         }
 

@@ -1,6 +1,6 @@
 #include "app/cli/clihost.h"
 
-#include "app/languagetable.h"
+#include "app/wizardmodel.h"
 #include "serial/comport.h"
 #include "worker/serthread.h"
 #include "worker/serverport.h"
@@ -66,34 +66,40 @@ void TCliHost::ServeWorker()
 void TCliHost::Start()
 {
     Started = true;
-    Worker->SetDumpFileName(Args.Output);
-    NextOn.store(false);
-    PageValue.store(5);
+    ShowPage(); // page 4, the connect instruction: hands the file name over
+    PageValue.store(*WizardNext(PageValue.load())); // Next at once: page 5
     ShowPage();
-    Worker->Resume();
 }
 
 void TCliHost::ShowPage()
 {
     const std::uint8_t page = PageValue.load();
-    NextOn.store(page != 5 && page != 6);
+    const TPageView view = WizardView(page, Args.LangIndex, Args.Output.empty());
+    NextOn.store(view.NextButEnabled);
+    if (view.HandOverDumpFileName)
+        Worker->SetDumpFileName(Args.Output);
     if (page < 4) {
-        // Only a Back takes the worker below page 4, and only Interrupt asks for one.
+        // Only a Back takes the worker below page 4, and only Interrupt asks for one. The worker
+        // closes a port it left open on its way out.
         Print(Progress.Finish());
         Finish(130);
         return;
     }
     if (page == 4)
-        return;
-    std::string text = LangStr(Args.LangIndex, static_cast<std::uint8_t>(page + 6));
-    for (char& c : text)
-        if (c == '\r')
-            c = '\n';
-    Print(Progress.Finish() + text + "\n");
-    if (page == 6)
+        return; // nothing to print, and the worker stays parked for the Next that follows
+    if (view.InstrTxtCaption) {
+        std::string text = *view.InstrTxtCaption;
+        for (char& c : text)
+            if (c == '\r')
+                c = '\n';
+        Print(Progress.Finish() + text + "\n");
+    }
+    if (view.PrcBarVisible)
         Print(Progress.Update(0));
     if (page >= 7)
         Finish(page - 7);
+    if (view.ResumeWorker)
+        Worker->Resume();
 }
 
 void TCliHost::ShowProgress(std::uint8_t percent)

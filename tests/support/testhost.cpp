@@ -1,5 +1,6 @@
 #include "tests/support/testhost.h"
 
+#include "app/wizardmodel.h"
 #include "worker/serthread.h"
 
 #include <algorithm>
@@ -59,9 +60,11 @@ void TTestHost::Start()
 
 void TTestHost::Next()
 {
-    const std::uint8_t page = PageValue.load();
-    PageValue.store(page >= 8 ? 4 : static_cast<std::uint8_t>(page + 1));
-    ShowPage();
+    // On page 7 Next would close the window; that is Close here.
+    if (const std::optional<std::uint8_t> page = WizardNext(PageValue.load())) {
+        PageValue.store(*page);
+        ShowPage();
+    }
 }
 
 void TTestHost::Back()
@@ -87,19 +90,17 @@ void TTestHost::ShowPage()
 {
     const std::uint8_t page = PageValue.load();
     Shown.push_back(page);
-    if (page == 2)
-        NextOn.store(!FileName.empty());
-    else
-        NextOn.store(page != 5 && page != 6);
-    if (page == 4 && Worker != nullptr)
+    const TPageView view = WizardView(page, 0, FileName.empty());
+    NextOn.store(view.NextButEnabled);
+    if (view.HandOverDumpFileName && Worker != nullptr)
         Worker->SetDumpFileName(FileName);
-    if (page < 5 && Port.Tag() > 0) {
+    if (view.ClosePort && Port.Tag() > 0) {
         try {
             Port.Close();
             Port.SetTag(0);
         } catch (...) {
         }
     }
-    if (Worker != nullptr)
+    if (view.ResumeWorker && Worker != nullptr)
         Worker->Resume();
 }

@@ -16,9 +16,8 @@ class TSerThread;
 
 // A window without widgets for driving TSerThread. The test's own thread plays the main thread:
 // it runs the window's handlers (Start, Next, Back, Close) and serves the worker's synchronized
-// calls in Serve. The page rules are the window's: Next is disabled on pages 5 and 6 and on
-// page 2 while the file name is empty; page 4 hands the file name over; pages below 5 close a port
-// the worker left open; every page update resumes a parked worker.
+// calls in Serve. Its page update and Next follow the wizard model, as the window's do: the Next
+// state the worker reads, the hand-over of the file name, the port close and the resume.
 class TTestHost final : public TWorkerHost
 {
 public:
@@ -34,7 +33,7 @@ public:
     bool WaitForWakes(int count, std::chrono::milliseconds limit = std::chrono::seconds(10));
     bool ServeUntilParked(std::chrono::milliseconds limit = std::chrono::seconds(10));
     void Start();                              // first activation: page 1
-    void Next();                               // the Next button (pages other than 7)
+    void Next();                               // the Next button (nothing on page 7)
     void Back();                               // the Back button
     void Close();                              // closing: terminate, resume, wait
     void SetFileName(const std::string& name); // typing in the file box
