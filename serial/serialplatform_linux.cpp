@@ -502,10 +502,7 @@ public:
         return TrimSystemMessage(strerror_r(code, buffer, sizeof buffer));
     }
 
-    bool IsDeviceLostError(std::int32_t code) const override
-    {
-        return code == EIO || code == ENODEV || code == ENXIO;
-    }
+    TComErrorKind ErrorKind(std::int32_t code) const override { return SystemComErrorKind(code); }
 
     std::int32_t SaveProcessPriority() override
     {

@@ -133,6 +133,7 @@ TEST_F(PtyPort, ReadCharTimesOutAfterTheReadConstantAtLittleCpuAndWorksAgain)
     } catch (const EComError& e) {
         EXPECT_STREQ(e.what(), "Timeout");
         EXPECT_EQ(e.ErrorCode(), 0);
+        EXPECT_EQ(e.Kind(), ekTimeout);
     }
     const auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_GE(elapsed, std::chrono::milliseconds(50));
@@ -184,6 +185,7 @@ TEST_F(PtyPort, SecondOpenerIsRefusedWithTheSystemError)
     } catch (const EComError& e) {
         EXPECT_NE(e.ErrorCode(), 0);
         EXPECT_FALSE(std::string(e.what()).empty());
+        EXPECT_EQ(e.Kind(), ekBusy);
     }
     EXPECT_FALSE(second.Active());
 
@@ -224,9 +226,18 @@ TEST_F(PtyPort, HangUpDuringAWaitingReadEndsItWithTheSystemErrorAndThePortReopen
         Pty.CloseMaster();
     });
     const auto start = std::chrono::steady_clock::now();
-    const std::int32_t code = CodeOf([&] { Port.ReadChar(); });
+    TComErrorKind kind = ekOther;
+    const std::int32_t code = CodeOf([&] {
+        try {
+            Port.ReadChar();
+        } catch (const EComError& e) {
+            kind = e.Kind();
+            throw;
+        }
+    });
     closer.join();
     EXPECT_EQ(code, EIO);
+    EXPECT_EQ(kind, ekDeviceGone);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     Port.Close();
 
@@ -248,6 +259,7 @@ TEST(PtyOpen, MissingDeviceFailsWithTheSystemText)
     } catch (const EComError& e) {
         EXPECT_EQ(e.ErrorCode(), ENOENT);
         EXPECT_STREQ(e.what(), "No such file or directory");
+        EXPECT_EQ(e.Kind(), ekNotFound);
     }
     EXPECT_FALSE(port.Active());
 }
