@@ -30,8 +30,3 @@ std::unique_ptr<TStages> MakeSerialStages(std::unique_ptr<TDeviceLister> lister)
 {
     return std::make_unique<TSerialStages>(std::move(lister));
 }
-
-std::unique_ptr<TStages> MakeSystemStages()
-{
-    return MakeSerialStages(MakeSystemDeviceLister());
-}
