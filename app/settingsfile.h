@@ -21,7 +21,7 @@ struct TSettings
 
 // The largest settings file read; a real one is a few hundred bytes. A longer file is a bad
 // file, read as a missing one.
-inline constexpr std::size_t SettingsFileLimit = 1024 * 1024;
+inline constexpr std::size_t SettingsFileLimit = std::size_t{1024} * 1024;
 
 // A whole line as an integer: optional leading blanks, an optional sign, then decimal digits
 // within the signed 32-bit range, or hexadecimal digits (up to 32 bits) after "$", "x" or "0x" in

@@ -6,13 +6,14 @@
 namespace {
 
 // An XDG base folder: the variable when it holds an absolute path (relative ones are ignored, as
-// the standard asks), else the fallback below the home folder.
+// the standard asks), else the fallback below the home folder. A set-user-ID copy takes no folder
+// from the environment (secure_getenv).
 std::filesystem::path BaseFolder(const char* variable, const char* belowHome)
 {
-    const char* value = std::getenv(variable);
+    const char* value = secure_getenv(variable);
     if (value != nullptr && value[0] == '/')
         return value;
-    const char* home = std::getenv("HOME");
+    const char* home = secure_getenv("HOME");
     return std::filesystem::path(home != nullptr ? home : "") / belowHome;
 }
 
