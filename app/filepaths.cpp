@@ -1,43 +1,37 @@
 #include "app/filepaths.h"
 
+#include "app/userfolders.h"
 #include "worker/workerhost.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QStandardPaths>
-#include <unistd.h>
-
-QString IniPathFor(const QString& programPath)
+std::filesystem::path IniPathFor(const std::filesystem::path& programPath)
 {
-    const QString name = QFileInfo(programPath).fileName();
-    if (name.size() >= 4 && name[name.size() - 4] == QLatin1Char('.'))
-        return programPath.left(programPath.size() - 3) + QStringLiteral("INI");
-    return programPath + QStringLiteral(".INI");
+    const auto name = programPath.filename().native();
+    if (name.size() >= 4 && name[name.size() - 4] == '.')
+        return WithLastThreeReplaced(programPath, "INI");
+    std::filesystem::path ini = programPath;
+    ini += ".INI";
+    return ini;
 }
 
-QString TracePathFor(const QString& iniPath)
+std::filesystem::path TracePathFor(const std::filesystem::path& iniPath)
 {
-    return QString::fromStdString(TraceFileNameFor(iniPath.toStdString()));
+    return TraceFileNameFor(iniPath);
 }
 
-TFilePaths ResolveFilePaths(const QString& programPath, bool programFolderWritable,
-                            const QString& configFolder, const QString& dataFolder)
+TFilePaths ResolveFilePaths(const std::filesystem::path& programPath, bool programFolderWritable,
+                            const std::filesystem::path& configFolder,
+                            const std::filesystem::path& dataFolder)
 {
-    const QString iniPath = IniPathFor(programPath);
-    const QString tracePath = TracePathFor(iniPath);
+    const std::filesystem::path iniPath = IniPathFor(programPath);
+    const std::filesystem::path tracePath = TracePathFor(iniPath);
     if (programFolderWritable)
         return {iniPath, tracePath};
-    return {QDir(configFolder).filePath(QFileInfo(iniPath).fileName()),
-            QDir(dataFolder).filePath(QFileInfo(tracePath).fileName())};
+    return {configFolder / iniPath.filename(), dataFolder / tracePath.filename()};
 }
 
-TFilePaths ProgramFilePaths(const QString& programPath)
+TFilePaths ProgramFilePaths(const std::filesystem::path& programPath, const std::string& appName)
 {
-    // access() rather than the file's mode bits: it also answers for read-only mounts and for
-    // root, who may write anywhere the mode says otherwise.
-    const QByteArray folder = QFile::encodeName(QFileInfo(programPath).absolutePath());
-    const bool writable = ::access(folder.constData(), W_OK) == 0;
-    return ResolveFilePaths(programPath, writable,
-                            QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation),
-                            QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
+    return ResolveFilePaths(programPath,
+                            FolderWritable(std::filesystem::absolute(programPath).parent_path()),
+                            UserConfigFolder(appName), UserDataFolder(appName));
 }

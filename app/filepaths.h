@@ -1,27 +1,29 @@
 #pragma once
 
-#include <QString>
+#include <filesystem>
+#include <string>
 
 // Where the settings file and the trace file live.
 struct TFilePaths
 {
-    QString IniPath;   // the settings file
-    QString TracePath; // the trace file, written by the worker after a failed pass
+    std::filesystem::path IniPath;   // the settings file
+    std::filesystem::path TracePath; // the trace file, written by the worker after a failed pass
 };
 
 // The settings file beside a program: its path with a three-letter extension replaced by "INI"
 // (tool.exe gives tool.INI), or ".INI" appended when its file name has no such extension
 // (srvdiag gives srvdiag.INI).
-QString IniPathFor(const QString& programPath);
+std::filesystem::path IniPathFor(const std::filesystem::path& programPath);
 
 // The trace file for a settings file: its last three characters replaced by "ERR".
-QString TracePathFor(const QString& iniPath);
+std::filesystem::path TracePathFor(const std::filesystem::path& iniPath);
 
 // Both files beside the program when its folder is writable (an unpacked copy); otherwise (an
 // installed copy) the same file names in the user's configuration folder (settings) and data
 // folder (trace).
-TFilePaths ResolveFilePaths(const QString& programPath, bool programFolderWritable,
-                            const QString& configFolder, const QString& dataFolder);
+TFilePaths ResolveFilePaths(const std::filesystem::path& programPath, bool programFolderWritable,
+                            const std::filesystem::path& configFolder,
+                            const std::filesystem::path& dataFolder);
 
-// ResolveFilePaths for a program at programPath, with the folders of QStandardPaths.
-TFilePaths ProgramFilePaths(const QString& programPath);
+// ResolveFilePaths for a program at programPath, with the user's folders for appName.
+TFilePaths ProgramFilePaths(const std::filesystem::path& programPath, const std::string& appName);

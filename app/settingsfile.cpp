@@ -1,12 +1,9 @@
 #include "app/settingsfile.h"
 
-#include "app/recentfiles.h"
+#include "app/platformfiles.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
-#include <limits>
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -22,28 +19,28 @@ int DigitValue(char ch, int base)
     return value < base ? value : -1;
 }
 
-QList<QByteArray> SplitLines(const QByteArray& content)
+std::vector<std::string_view> SplitLines(std::string_view content)
 {
-    QList<QByteArray> lines;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < content.size(); ++i) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < content.size(); ++i) {
         if (content[i] != '\r' && content[i] != '\n')
             continue;
-        lines.append(content.mid(start, i - start));
+        lines.push_back(content.substr(start, i - start));
         if (content[i] == '\r' && i + 1 < content.size() && content[i + 1] == '\n')
             ++i;
         start = i + 1;
     }
     if (start < content.size())
-        lines.append(content.mid(start));
+        lines.push_back(content.substr(start));
     return lines;
 }
 
 } // namespace
 
-std::optional<std::int32_t> ParseSettingsInt(const QByteArray& line)
+std::optional<std::int32_t> ParseSettingsInt(std::string_view line)
 {
-    qsizetype i = 0;
+    std::size_t i = 0;
     while (i < line.size() && line[i] == ' ')
         ++i;
     bool negative = false;
@@ -79,50 +76,38 @@ std::optional<std::int32_t> ParseSettingsInt(const QByteArray& line)
     return static_cast<std::int32_t>(bits);
 }
 
-TSettings ParseSettings(const QByteArray& content)
+TSettings ParseSettings(std::string_view content)
 {
-    QList<QByteArray> lines = SplitLines(content);
-    while (lines.size() < 4)
-        lines.append(QByteArray());
+    std::vector<std::string_view> lines = SplitLines(content);
+    lines.resize(std::max<std::size_t>(lines.size(), 4));
     TSettings settings;
     settings.Left = ParseSettingsInt(lines[0]);
     settings.Top = ParseSettingsInt(lines[1]);
-    settings.Shutdown = lines[2].contains('S');
-    StrToList(settings.RecentFiles, QString::fromLocal8Bit(lines[3]));
+    settings.Shutdown = lines[2].find('S') != std::string_view::npos;
+    StrToList(settings.RecentFiles, std::string(lines[3]));
     return settings;
 }
 
-QByteArray FormatSettings(std::int32_t left, std::int32_t top, bool shutdown,
-                          const QStringList& recentFiles)
+std::string FormatSettings(std::int32_t left, std::int32_t top, bool shutdown,
+                           const TRecentFiles& recentFiles)
 {
-    QByteArray content;
-    content += QByteArray::number(left) + "\r\n";
-    content += QByteArray::number(top) + "\r\n";
-    content += QByteArray(shutdown ? "S" : "") + "\r\n";
-    content += ListToStr(recentFiles).toLocal8Bit() + "\r\n";
+    std::string content;
+    content += std::to_string(left) + "\r\n";
+    content += std::to_string(top) + "\r\n";
+    content += std::string(shutdown ? "S" : "") + "\r\n";
+    content += ListToStr(recentFiles) + "\r\n";
     return content;
 }
 
-std::optional<TSettings> LoadSettingsFile(const QString& path)
+std::optional<TSettings> LoadSettingsFile(const std::filesystem::path& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const std::optional<std::string> content = ReadRegularFile(path, SettingsFileLimit);
+    if (!content)
         return std::nullopt;
-    const QByteArray content = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return ParseSettings(content);
+    return ParseSettings(*content);
 }
 
-bool SaveSettingsFile(const QString& path, const QByteArray& content)
+bool SaveSettingsFile(const std::filesystem::path& path, const std::string& content)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    // commit() does not report a flush that failed (a full disk leaves a short temporary file,
-    // which it then renames over the old one), so flush first and give up on its failure.
-    if (file.write(content) != content.size() || !file.flush())
-        return false; // the destructor drops the temporary file; the old settings stay
-    return file.commit();
+    return ReplaceRegularFile(path, content);
 }

@@ -1,7 +1,8 @@
 #include "app/srvdiagmain.h"
 
-#include "app/defaultstages.h"
 #include "app/languagetable.h"
+#include "app/openfailurehint.h"
+#include "app/qtdispatcher.h"
 #include "app/wizardmodel.h"
 #include "serial/comport.h"
 #include "worker/serthread.h"
@@ -11,14 +12,13 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <cstdio>
 
 namespace {
 
@@ -30,7 +30,7 @@ QString Text(const std::string& bytes)
 } // namespace
 
 TMain::TMain(QWidget* parent)
-    : TMain(MakeDefaultStages(), QCoreApplication::applicationFilePath(), parent)
+    : TMain(MakeSystemStages(), QCoreApplication::applicationFilePath(), parent)
 {
 }
 
@@ -38,6 +38,7 @@ TMain::TMain(std::unique_ptr<TStages> stages, const QString& programPath, QWidge
     : QWidget(parent), ProgramPath(programPath), PendingStages(std::move(stages)),
       Port(MakeServerPort())
 {
+    Port->SetMainThreadDispatcher(MakeQtDispatcher());
     CreateLayout();
     CreateSaveDialog();
     PageValue.store(0); // DoInit
@@ -49,16 +50,23 @@ TMain::~TMain()
     WorkerThread.reset();
 }
 
-std::string TMain::IniPath() const
+std::filesystem::path TMain::IniPath() const
 {
-    return QFile::encodeName(Paths.IniPath).toStdString();
+    return Paths.IniPath;
 }
 
-std::string TMain::TracePath() const
+std::filesystem::path TMain::TracePath() const
 {
     // The data folder of an installed copy may not exist yet.
-    QDir().mkpath(QFileInfo(Paths.TracePath).absolutePath());
-    return QFile::encodeName(Paths.TracePath).toStdString();
+    std::error_code ignored;
+    std::filesystem::create_directories(Paths.TracePath.parent_path(), ignored);
+    return Paths.TracePath;
+}
+
+void TMain::PortOpenFailed(const std::string& deviceName, const EComError& error)
+{
+    const std::string hint = OpenFailureHint(deviceName, error);
+    std::fputs(hint.c_str(), stderr);
 }
 
 void TMain::WakeMainThread()
@@ -99,7 +107,8 @@ void TMain::DoAct()
 {
     if (PageValue.load() != 0)
         return;
-    Paths = ProgramFilePaths(ProgramPath);
+    Paths = ProgramFilePaths(QFile::encodeName(ProgramPath).toStdString(),
+                             QCoreApplication::applicationName().toStdString());
     for (std::uint8_t lang = 0;; ++lang) {
         const std::string name = LangStr(lang, 1);
         if (name.empty())
@@ -220,7 +229,7 @@ void TMain::ShowPage()
     }
 
     if (view.HandOverDumpFileName && WorkerThread)
-        WorkerThread->SetDumpFileName(QFile::encodeName(FileCombo->currentText()).toStdString());
+        WorkerThread->SetDumpFileName(FileNameBytes());
 
     if (view.ClosePort && Port->Tag() > 0) {
         try {

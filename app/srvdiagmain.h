@@ -52,8 +52,9 @@ public:
     std::uint8_t Page() const override { return PageValue.load(); }
     void SetPage(std::uint8_t page) override { PageValue.store(page); }
     bool NextEnabled() const override { return NextOn.load(); }
-    std::string IniPath() const override;
-    std::string TracePath() const override;
+    std::filesystem::path IniPath() const override;
+    std::filesystem::path TracePath() const override;
+    void PortOpenFailed(const std::string& deviceName, const EComError& error) override;
     TComPort& SerIF() override { return *Port; }
     bool ShutdownChecked() const override { return ShutdownOn.load(); }
     void WakeMainThread() override;
@@ -90,6 +91,10 @@ private:
     void DoClos();
     void LoadSettings();
     void SaveSettings();
+    // The output file name: the bytes behind the chosen recent file while its text is unedited
+    // (a name that is not valid in the locale's encoding is shown changed), else the text typed
+    // or browsed, encoded as the system encodes file names.
+    std::string FileNameBytes() const;
     void SetNextEnabled(bool enabled);
     void SetInstruction(const QString& text);
 

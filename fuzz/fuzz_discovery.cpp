@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             continue;
         const auto port = ReferencePort(device.FriendlyName);
         if (port)
-            expected = DeviceNameForPort(*port);
+            expected = "/dev/" + *port;
         break;
     }
     const std::optional<std::string> chosen = ServerDeviceName(devices);

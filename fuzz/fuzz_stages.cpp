@@ -77,7 +77,7 @@ public:
     std::uint8_t Page() const override { return PageValue.load(); }
     void SetPage(std::uint8_t page) override { PageValue.store(page); }
     bool NextEnabled() const override { return NextOn.load(); }
-    std::string IniPath() const override { return Ini; }
+    std::filesystem::path IniPath() const override { return Ini; }
     TComPort& SerIF() override { return Port; }
     bool ShutdownChecked() const override { return Shutdown; }
     void WakeMainThread() override

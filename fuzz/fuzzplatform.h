@@ -34,7 +34,10 @@ public:
     std::int32_t SetCommMask(std::uint32_t) override { return Gone(); }
     std::int32_t WaitCommEvent(std::uint32_t& events) override;
     std::string SystemMessage(std::int32_t code) const override;
-    bool IsDeviceLostError(std::int32_t code) const override { return code == DeviceLost; }
+    TComErrorKind ErrorKind(std::int32_t code) const override
+    {
+        return code == DeviceLost ? ekDeviceGone : SystemComErrorKind(code);
+    }
     std::int32_t SaveProcessPriority() override { return 0; }
     void SetProcessPriority(TPriorityClass) override {}
     void RestoreProcessPriority(std::int32_t) override {}

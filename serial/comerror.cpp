@@ -1,6 +1,6 @@
 #include "serial/comerror.h"
 
-EComError::EComError(const std::string& message, std::int32_t errorCode)
-    : std::runtime_error(message), Code(errorCode)
+EComError::EComError(const std::string& message, std::int32_t errorCode, TComErrorKind kind)
+    : std::runtime_error(message), Code(errorCode), KindValue(kind)
 {
 }

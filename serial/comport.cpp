@@ -2,9 +2,7 @@
 
 #include "serial/comthread.h"
 #include "serial/linesettings.h"
-#include "serial/mainthreadcall.h"
 
-#include <thread>
 #include <utility>
 
 namespace {
@@ -27,6 +25,9 @@ TCustomComPort::~TCustomComPort()
     } catch (...) {
         // A close handler's exception cannot leave a destructor.
     }
+    // An ending event thread may be waiting for the main thread (a synchronized handler), which
+    // is this one: shutting the gate lets it go without running anything, then it is joined.
+    MainGate.Shut();
     JoinEndedThreads(true);
 }
 
@@ -45,7 +46,6 @@ void TCustomComPort::SetActive(bool value)
         else
             Close();
     }
-    RecordedActive = value;
 }
 
 std::string TCustomComPort::About() const
@@ -89,8 +89,8 @@ void TCustomComPort::DoOpen()
 
 void TCustomComPort::Close()
 {
-    if (OffMainThread() && OnEventThread()) {
-        RunOnMainThread([this] { Close(); });
+    if (MainGate.OffMainThread() && OnEventThread()) {
+        MainGate.Call([this] { Close(); });
         return;
     }
     if (!Active())
@@ -142,6 +142,12 @@ void TCustomComPort::SetSynchronizeEvents(bool value)
         return;
     RefuseWhileOpen();
     SynchronizeEventsValue.store(value);
+}
+
+void TCustomComPort::SetMainThreadDispatcher(std::shared_ptr<TMainThreadDispatcher> dispatcher)
+{
+    RefuseWhileOpen();
+    MainGate.SetDispatcher(std::move(dispatcher));
 }
 
 void TCustomComPort::SetThreadPriority(TThreadPriority value)
@@ -259,7 +265,12 @@ void TCustomComPort::Check(std::int32_t code)
 
 void TCustomComPort::RaiseComError(std::int32_t code, const std::string& message)
 {
-    EComError error(message, code);
+    TComErrorKind kind = ekOther;
+    if (code != 0)
+        kind = Platform->ErrorKind(code);
+    else if (message == ComMessage::Timeout)
+        kind = ekTimeout;
+    EComError error(message, code, kind);
     const TComErrorEvent handler = OnError();
     if (handler) {
         TComAction action = caFail;
@@ -554,13 +565,10 @@ void TCustomComPort::JoinEndedThreads(bool all)
     }
     std::vector<std::unique_ptr<TComThread>> keep;
     for (auto& thread : ending) {
-        if (all && !thread->IsCurrentThread()) {
-            while (!thread->Finished()) {
-                ServeMainThreadCalls();
-                std::this_thread::yield();
-            }
-        }
-        if (!thread->Finished() || thread->IsCurrentThread())
+        // A thread asked to end leaves its wait at once and no longer waits for the main thread
+        // once the gate is shut, so joining it (the destructor of the TComThread) blocks only
+        // briefly and without spinning.
+        if (thread->IsCurrentThread() || (!all && !thread->Finished()))
             keep.push_back(std::move(thread));
     }
     ending.clear(); // joins the ended ones
@@ -611,7 +619,7 @@ void TCustomComPort::Dispatch(std::uint32_t events)
         }
     };
     if (SynchronizeEventsValue.load())
-        RunOnMainThread(body);
+        MainGate.Call(body);
     else
         body();
 }

@@ -5,6 +5,7 @@
 #include "serial/comerror.h"
 #include "serial/comtypes.h"
 #include "serial/flowcontrol.h"
+#include "serial/mainthreadcall.h"
 #include "serial/serialplatform.h"
 #include "serial/timeouts.h"
 
@@ -37,7 +38,8 @@ using TNotifyEvent = std::function<void(TCustomComPort& sender)>;
 //
 // One thread at a time calls the port's operations. The event thread runs only while a comm-event
 // handler (OnBreak ... OnTxEmpty) is assigned and the port is open; with SynchronizeEvents true
-// its handlers run on the Qt application's main thread.
+// its handlers run on the main thread of the dispatcher the host gave (SetMainThreadDispatcher),
+// or on the event thread itself when there is none.
 class TCustomComPort
 {
 public:
@@ -82,6 +84,8 @@ public:
     void SetThreadPriority(TThreadPriority value); // a running event thread follows at once
     bool SynchronizeEvents() const { return SynchronizeEventsValue.load(); }
     void SetSynchronizeEvents(bool value); // refused while open
+    // How the port reaches the program's main thread; refused while open.
+    void SetMainThreadDispatcher(std::shared_ptr<TMainThreadDispatcher> dispatcher);
 
     // General-purpose integer of the owner; the port never uses it.
     std::intptr_t Tag() const { return TagValue.load(); }
@@ -135,7 +139,8 @@ public:
     TNotifyEvent OnTxEmpty() const { return Notify(kTxEmpty); }
     void SetOnTxEmpty(TNotifyEvent h) { SetNotify(kTxEmpty, std::move(h)); }
 
-    // Raises EComError(message, code) after OnError had its say (caAbort: EAbort instead).
+    // Raises EComError(message, code) after OnError had its say (caAbort: EAbort instead). The
+    // kind comes from the platform's table for a system code, ekTimeout for "Timeout".
     [[noreturn]] void RaiseComError(std::int32_t code, const std::string& message);
 
     // True while an event thread runs for this port.
@@ -190,7 +195,7 @@ private:
     void Dispatch(std::uint32_t events); // on the event thread or the main thread
 
     std::unique_ptr<TSerialPlatform> Platform;
-    bool RecordedActive = false;
+    TMainThreadGate MainGate;
     std::optional<std::int32_t> SavedPriority;
     std::int32_t ReadAsked = 0;
     std::int32_t WriteAsked = 0;

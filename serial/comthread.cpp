@@ -1,7 +1,6 @@
 #include "serial/comthread.h"
 
 #include "serial/comport.h"
-#include "serial/mainthreadcall.h"
 
 TComThread::TComThread(TCustomComPort& port) : Port(port) {}
 
@@ -39,20 +38,22 @@ void TComThread::Execute()
                     Port.Dispatch(events);
                 continue;
             }
-            WaitError.store(code);
             // The report runs on the main thread so OnError runs there; a lost device also
             // closes the port, after the report whatever its outcome.
             std::exception_ptr failure;
-            RunOnMainThread([&] {
+            Port.MainGate.Call([&] {
                 try {
                     Port.RaiseComError(code, Port.Platform->SystemMessage(code));
                 } catch (...) {
                     failure = std::current_exception();
                 }
             });
-            if (Port.Platform->IsDeviceLostError(code))
+            if (Port.Platform->ErrorKind(code) == ekDeviceGone)
                 Port.Close();
-            std::rethrow_exception(failure);
+            // No failure when the port is being destroyed and the report was dropped.
+            if (failure)
+                std::rethrow_exception(failure);
+            break;
         }
     } catch (const EComError&) {
     } catch (const EAbort&) {

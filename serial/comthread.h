@@ -23,7 +23,6 @@ public:
     bool Finished() const { return Done.load(); }
     bool IsCurrentThread() const { return std::this_thread::get_id() == Id.load(); }
     void ApplyPriority(); // the port's ThreadPriority, at once
-    std::int32_t LastWaitError() const { return WaitError.load(); }
 
 private:
     void Execute();
@@ -32,7 +31,6 @@ private:
     std::atomic<bool> TerminateRequested{false};
     std::atomic<bool> Done{false};
     std::atomic<std::int64_t> SystemId{0};
-    std::atomic<std::int32_t> WaitError{0};
     std::atomic<std::thread::id> Id{};
     std::thread Thread;
 };

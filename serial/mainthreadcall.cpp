@@ -1,59 +1,80 @@
 #include "serial/mainthreadcall.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
-#include <QThread>
-#include <QtGlobal>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
+#include <cstdio>
 
-bool OffMainThread()
+void TMainThreadGate::SetDispatcher(std::shared_ptr<TMainThreadDispatcher> dispatcher)
 {
-    QCoreApplication* app = QCoreApplication::instance();
-    return app != nullptr && QThread::currentThread() != app->thread();
+    Dispatcher = std::move(dispatcher);
 }
 
-void RunOnMainThread(const std::function<void()>& fn)
+bool TMainThreadGate::HasDispatcher() const
+{
+    return Dispatcher != nullptr;
+}
+
+bool TMainThreadGate::OffMainThread() const
+{
+    return Dispatcher != nullptr && !Dispatcher->IsMainThread();
+}
+
+bool TMainThreadGate::Call(const std::function<void()>& fn)
 {
     if (!OffMainThread()) {
         fn();
-        return;
+        return true;
     }
-    // A queued call plus a wait of our own rather than Qt::BlockingQueuedConnection: the same
-    // hand-over, but its synchronisation is visible to ThreadSanitizer (Qt's semaphore is not
-    // instrumented).
-    struct TDone
+    struct TCall
     {
-        std::mutex Lock;
-        std::condition_variable Changed;
+        bool Started = false;
         bool Finished = false;
     };
-    auto done = std::make_shared<TDone>();
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [done, &fn] {
-            try {
-                fn();
-            } catch (...) {
-                // The callers hand their exceptions back themselves; nothing may cross Qt.
+    auto call = std::make_shared<TCall>();
+    const std::shared_ptr<TState> state = State;
+    {
+        std::lock_guard lock(state->Lock);
+        if (state->Shut)
+            return false;
+    }
+    // The posted call holds only shared state: it may run after the port is gone, and then finds
+    // the gate shut and does nothing. fn is the caller's: the caller waits until the call has
+    // finished, or until the gate is shut before the call started (which then never runs fn).
+    Dispatcher->Post([state, call, &fn] {
+        {
+            std::lock_guard lock(state->Lock);
+            if (state->Shut) {
+                call->Finished = true;
+                state->Changed.notify_all();
+                return;
             }
-            std::lock_guard lock(done->Lock);
-            done->Finished = true;
-            done->Changed.notify_all();
-        },
-        Qt::QueuedConnection);
-    std::unique_lock lock(done->Lock);
-    done->Changed.wait(lock, [&] { return done->Finished; });
+            ++state->Running;
+            call->Started = true;
+        }
+        try {
+            fn();
+        } catch (...) {
+            // The callers hand their exceptions back themselves; nothing may cross the loop.
+        }
+        std::lock_guard lock(state->Lock);
+        --state->Running;
+        call->Finished = true;
+        state->Changed.notify_all();
+    });
+    // A call that has started is waited for to its end, so that fn is never left running.
+    std::unique_lock lock(state->Lock);
+    state->Changed.wait(lock, [&] { return call->Finished || (state->Shut && !call->Started); });
+    return call->Started;
 }
 
-void ServeMainThreadCalls()
+void TMainThreadGate::Shut()
 {
-    if (QCoreApplication::instance() != nullptr && !OffMainThread())
-        QCoreApplication::processEvents();
+    std::unique_lock lock(State->Lock);
+    State->Shut = true;
+    State->Changed.notify_all();
+    if (OffMainThread())
+        State->Changed.wait(lock, [this] { return State->Running == 0; });
 }
 
 void ReportHandlerException(const char* what)
 {
-    qWarning("serial port event handler: %s", what);
+    std::fprintf(stderr, "serial port event handler: %s\n", what);
 }

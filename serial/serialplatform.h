@@ -1,5 +1,6 @@
 #pragma once
 
+#include "serial/comerror.h"
 #include "serial/comtypes.h"
 
 #include <cstdint>
@@ -109,9 +110,9 @@ public:
     virtual std::int32_t WaitCommEvent(std::uint32_t& events) = 0;
 
     virtual std::string SystemMessage(std::int32_t code) const = 0;
-    // True for the codes with which a wait reports that the device is gone; the port then
-    // closes itself.
-    virtual bool IsDeviceLostError(std::int32_t code) const = 0;
+    // The portable kind of a code from this platform (SystemComErrorKind for the system's own).
+    // A wait that fails with ekDeviceGone makes the port close itself.
+    virtual TComErrorKind ErrorKind(std::int32_t code) const = 0;
 
     // Process priority: Save gives a value for Restore; a refusal of the system is ignored.
     virtual std::int32_t SaveProcessPriority() = 0;

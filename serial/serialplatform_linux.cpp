@@ -1,25 +1,31 @@
 // The serial platform on Linux: termios2, poll and the modem-control ioctls on a nonblocking
 // descriptor. <termios.h> is not included: its struct termios clashes with the kernel's
 // <asm/termbits.h>, which has termios2 for arbitrary bit rates.
+#include "serial/nice_linux.h"
 #include "serial/serialplatform.h"
 #include "serial/systemmessage.h"
 #include "serial/termiosmapping_linux.h"
 #include "serial/uniquefd.h"
 
+#include <algorithm>
 #include <asm/ioctls.h>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <filesystem>
 #include <linux/serial.h>
 #include <mutex>
+#include <optional>
 #include <poll.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <unistd.h>
+#include <vector>
 
 extern "C" int ioctl(int fd, unsigned long request, ...) noexcept;
 
@@ -50,18 +56,43 @@ bool DeviceGone(short revents)
     return revents & (POLLHUP | POLLERR);
 }
 
-// Nearest nice value the calling process may set for thread `tid` (0: the calling thread); a
-// refusal is ignored, as a priority request is advisory.
+// The nice value of thread `tid` (0: the calling thread), or no value when it cannot be read.
+std::optional<int> NiceOf(pid_t tid)
+{
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
+    if (nice == -1 && errno != 0)
+        return std::nullopt;
+    return nice;
+}
+
+// Nice value `nice` for thread `tid` (0: the calling thread), or the nearest one the process may
+// set when that is refused; a refusal is otherwise ignored, as a priority request is advisory.
 void SetNice(pid_t tid, int nice)
 {
     if (setpriority(PRIO_PROCESS, static_cast<id_t>(tid), nice) == 0)
         return;
     rlimit limit{};
-    if (getrlimit(RLIMIT_NICE, &limit) != 0)
+    const std::optional<int> current = NiceOf(tid);
+    if (!current || getrlimit(RLIMIT_NICE, &limit) != 0)
         return;
-    const int lowest = 20 - static_cast<int>(limit.rlim_cur > 40 ? 40 : limit.rlim_cur);
-    if (nice < lowest)
-        setpriority(PRIO_PROCESS, static_cast<id_t>(tid), lowest);
+    if (const std::optional<int> nearest = NiceFallback(nice, *current, limit.rlim_cur))
+        setpriority(PRIO_PROCESS, static_cast<id_t>(tid), *nearest);
+}
+
+// The threads of this process.
+std::vector<pid_t> ProcessThreads()
+{
+    std::vector<pid_t> threads;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task", error)) {
+        const std::string name = entry.path().filename().string();
+        char* end = nullptr;
+        const long tid = std::strtol(name.c_str(), &end, 10);
+        if (end != name.c_str() && *end == '\0')
+            threads.push_back(static_cast<pid_t>(tid));
+    }
+    return threads;
 }
 
 // One transfer direction: what is asked, what is done, and until when.
@@ -502,25 +533,38 @@ public:
         return TrimSystemMessage(strerror_r(code, buffer, sizeof buffer));
     }
 
-    bool IsDeviceLostError(std::int32_t code) const override
-    {
-        return code == EIO || code == ENODEV || code == ENXIO;
-    }
+    TComErrorKind ErrorKind(std::int32_t code) const override { return SystemComErrorKind(code); }
 
+    // Nice is per thread on Linux: the class applies to every thread of the process, as a
+    // priority class does elsewhere, and each thread gets its own value back, whichever thread
+    // opens and whichever closes.
     std::int32_t SaveProcessPriority() override
     {
-        errno = 0;
-        return getpriority(PRIO_PROCESS, 0);
+        SavedNice.clear();
+        for (const pid_t tid : ProcessThreads())
+            if (const std::optional<int> nice = NiceOf(tid))
+                SavedNice.emplace_back(tid, *nice);
+        return NiceOf(0).value_or(0);
     }
 
     void SetProcessPriority(TPriorityClass priorityClass) override
     {
         static constexpr int nice[] = {0, 19, 0, -10, -20};
-        if (priorityClass != pcDefault)
-            SetNice(0, nice[priorityClass]);
+        if (priorityClass == pcDefault)
+            return;
+        for (const pid_t tid : ProcessThreads())
+            SetNice(tid, nice[priorityClass]);
     }
 
-    void RestoreProcessPriority(std::int32_t saved) override { SetNice(0, saved); }
+    void RestoreProcessPriority(std::int32_t) override
+    {
+        // Only threads still ours: an ended thread's id may belong to another process by now.
+        const std::vector<pid_t> threads = ProcessThreads();
+        for (const auto& [tid, nice] : SavedNice)
+            if (std::find(threads.begin(), threads.end(), tid) != threads.end())
+                SetNice(tid, nice);
+        SavedNice.clear();
+    }
 
     std::int64_t CurrentThreadId() const override { return gettid(); }
 
@@ -579,6 +623,8 @@ private:
 
     std::mutex WaiterLock;
     std::shared_ptr<TEventWaiter> Waiter;
+
+    std::vector<std::pair<pid_t, int>> SavedNice; // each thread's value before the open
     std::atomic<std::uint32_t> Mask{0};
 };
 

@@ -12,6 +12,32 @@ std::uint32_t RtsField(const TLineSettings& s)
 {
     return (s.Flags & DcbFlag::RtsControlMask) >> DcbFlag::RtsControlShift;
 }
+// The rates a tty has a code for: set through it, stty and every other tool read them back as
+// they are. Only other rates go through BOTHER.
+struct TSpeedCode
+{
+    std::uint32_t Rate;
+    tcflag_t Code;
+};
+constexpr TSpeedCode kSpeedCodes[] = {
+    {50, B50},           {75, B75},           {110, B110},         {134, B134},
+    {150, B150},         {200, B200},         {300, B300},         {600, B600},
+    {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+    {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+    {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
+    {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
+    {3500000, B3500000}, {4000000, B4000000},
+};
+
+tcflag_t SpeedCode(std::uint32_t rate)
+{
+    for (const TSpeedCode& code : kSpeedCodes)
+        if (code.Rate == rate)
+            return code.Code;
+    return BOTHER;
+}
+
 void SetBits(tcflag_t& field, tcflag_t bits, bool on)
 {
     if (on)
@@ -35,8 +61,9 @@ std::int32_t LineSettingsToTermios(const TLineSettings& s, termios2& t)
 {
     if (s.BaudRate == 0)
         return EINVAL;
+    const tcflag_t code = SpeedCode(s.BaudRate);
     t.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT));
-    t.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
+    t.c_cflag |= code | (code << IBSHIFT);
     t.c_ospeed = s.BaudRate;
     t.c_ispeed = s.BaudRate;
 

@@ -5,8 +5,8 @@
 #include <asm/termios.h> // termios2 and the TIOCM_* lines; see serialplatform_linux.cpp
 #include <cstdint>
 
-// Between the port's line settings and the kernel's termios2 record (arbitrary bit rates through
-// BOTHER). Pure functions: no device needed.
+// Between the port's line settings and the kernel's termios2 record (standard bit rates through
+// their Bxxx code, other rates through BOTHER). Pure functions: no device needed.
 
 // Raw byte transfer: no line editing, echo, signals or output processing; receiver on, modem
 // lines ignored for open and read.

@@ -1,9 +1,8 @@
 #include "serial/comport.h"
 #include "worker/serthread.h"
+#include "worker/workerhost.h"
 
-#include <cerrno>
 #include <chrono>
-#include <iostream>
 #include <string>
 #include <thread>
 
@@ -21,20 +20,6 @@ const std::string IdentificationPrefix = std::string("\x11") + "VADOZIROZA";
 bool IsIdentificationChar(int b)
 {
     return (b >= '0' && b <= '9') || (b >= 'A' && b <= '[');
-}
-
-// A port the user may not open, or one another program holds, is an installation matter the
-// wizard page cannot explain: say so once on standard error.
-void ReportOpenFailure(const std::string& device, const EComError& error)
-{
-    const int code = error.ErrorCode();
-    if (code == EACCES || code == EPERM)
-        std::cerr << "srvdiag: cannot open " << device << ": " << error.what()
-                  << "; grant access with a udev rule for the server, or add your user to the "
-                     "dialout group and log in again\n";
-    else if (code == EBUSY || code == EWOULDBLOCK)
-        std::cerr << "srvdiag: cannot open " << device << ": " << error.what()
-                  << "; another program holds the port, close it and try again\n";
 }
 
 } // namespace
@@ -62,7 +47,7 @@ void TSerThread::BringUpLink()
         try {
             port.Open();
         } catch (const EComError& error) {
-            ReportOpenFailure(port.DeviceName(), error);
+            Host().PortOpenFailed(port.DeviceName(), error);
             throw;
         }
         opened = true;

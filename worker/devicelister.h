@@ -12,6 +12,12 @@ struct TUsbDevice
     std::string FriendlyName; // product name, then " (port)" when the device has a serial port
 };
 
+// The path to open for the port name found in a friendly name, on the system the program runs
+// on: "/dev/" followed by the name on Linux (no value for a name with a ".." part, which would
+// climb out of the device folder), "\\.\" followed by the COM name on Windows. The text comes
+// from the device, so a name that would lead anywhere else gives no value.
+std::optional<std::string> SystemDevicePath(const std::string& portName);
+
 // Lists the present USB devices in the platform library's order. Discovery applies its rules
 // to the list; tests hand it lists of their own.
 class TDeviceLister
@@ -20,7 +26,15 @@ public:
     virtual ~TDeviceLister() = default;
     // No value when the platform's listing itself failed.
     virtual std::optional<std::vector<TUsbDevice>> List() = 0;
+    // Where the port of a listed device is opened: SystemDevicePath unless a lister knows better.
+    virtual std::optional<std::string> DevicePath(const std::string& portName) const
+    {
+        return SystemDevicePath(portName);
+    }
 };
+
+// The lister of the system the program runs on (libudev on Linux, SetupAPI on Windows).
+std::unique_ptr<TDeviceLister> MakeSystemDeviceLister();
 
 // The Linux lister (libudev): subsystem usb, device type usb_device.
 std::unique_ptr<TDeviceLister> MakeUdevDeviceLister();

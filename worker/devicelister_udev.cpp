@@ -109,3 +109,8 @@ std::unique_ptr<TDeviceLister> MakeUdevDeviceLister()
 {
     return std::make_unique<TUdevDeviceLister>();
 }
+
+std::unique_ptr<TDeviceLister> MakeSystemDeviceLister()
+{
+    return MakeUdevDeviceLister();
+}

@@ -12,7 +12,7 @@ void TSerThread::FindServer(TDeviceLister& lister)
     SetResultCode(2);
     if (!devices)
         return;
-    const auto deviceName = ServerDeviceName(*devices);
+    const auto deviceName = ServerDeviceName(*devices, &lister);
     if (!deviceName)
         return;
     TComPort& port = SerIF();

@@ -41,6 +41,8 @@ void TSerThread::ReadMemory()
         const auto block = static_cast<char>(0x80 + count / BlockSize);
         Transact(std::string{'\xFF', block}, true, BlockSize, reply);
         Received = reply;
+        // An empty reply with the link still good: a Back or a close arrived between the loop's
+        // test and the transaction's own, which then sent nothing. The block is not counted.
         if (!LinkOk || reply.empty())
             continue;
         std::copy_n(reply.data() + 1, BlockSize, buffer.data() + count);
@@ -61,7 +63,7 @@ void TSerThread::ReadMemory()
     // Written once, after the read: also the blocks read before a Back or a close. Unbuffered,
     // so a full disk shows in the count written rather than in a later close.
     long written = -1;
-    std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(DumpFileName().c_str(), "wb"));
+    std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(DumpFileName().string().c_str(), "wb"));
     if (file && std::setvbuf(file.get(), nullptr, _IONBF, 0) == 0)
         written = static_cast<long>(std::fwrite(buffer.data(), 1, count, file.get()));
     if (Terminated() || BackRequested() || count != MemorySize ||

@@ -84,13 +84,13 @@ void TSerThread::ServeCalls()
     }
 }
 
-void TSerThread::SetDumpFileName(const std::string& name)
+void TSerThread::SetDumpFileName(const std::filesystem::path& name)
 {
     std::lock_guard guard(Lock);
     DumpName = name;
 }
 
-std::string TSerThread::DumpFileName() const
+std::filesystem::path TSerThread::DumpFileName() const
 {
     std::lock_guard guard(Lock);
     return DumpName;
@@ -198,11 +198,8 @@ void TSerThread::Execute()
 
 void TSerThread::WriteTraceFile()
 {
-    try {
-        std::ofstream file(HostRef.TracePath(), std::ios::binary | std::ios::trunc);
-        file.write(Trace.data(), static_cast<std::streamsize>(Trace.size()));
-        file.close();
-    } catch (...) {
-        // A trace that cannot be written must not hide the failure page.
-    }
+    // A trace that cannot be written must not hide the failure page: the stream only sets its
+    // failure state.
+    std::ofstream file(HostRef.TracePath(), std::ios::binary | std::ios::trunc);
+    file.write(Trace.data(), static_cast<std::streamsize>(Trace.size()));
 }

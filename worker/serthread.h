@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -36,7 +37,7 @@ public:
     void Terminate();       // termination request
     void WaitFor();         // until the thread has ended, serving its synchronized calls
     void ServeCalls();      // run the worker's pending synchronized calls
-    void SetDumpFileName(const std::string& name); // hand-over on page 4
+    void SetDumpFileName(const std::filesystem::path& name); // hand-over on page 4
 
     // ---- Shared flags (atomic: read and written by both threads) ----------------------------
     bool Terminated() const { return TerminateRequested.load(); }
@@ -49,7 +50,7 @@ public:
     std::string Received; // bytes of the current exchange
     std::uint8_t ProgressPercent = 0;
     bool LinkOk = false;
-    std::string DumpFileName() const; // copy taken under the lock
+    std::filesystem::path DumpFileName() const; // copy taken under the lock
 
     TWorkerHost& Host() { return HostRef; }
     TComPort& SerIF();
@@ -87,7 +88,7 @@ private:
     bool SuspendedMark = false;
     bool Finished = false;
     std::deque<std::function<void()>*> PendingCalls;
-    std::string DumpName;
+    std::filesystem::path DumpName;
     bool ParkPending = false;      // park call queued, not yet run by the main thread
     bool ParkCancelled = false;    // a resume arrived while the park call was queued
     std::uint64_t QueuedCalls = 0; // synchronized calls queued so far

@@ -5,21 +5,6 @@ namespace {
 constexpr char MatchText[] = "USB\\VID_04D8&PID_FE88";
 constexpr std::size_t MatchLength = sizeof MatchText - 1; // 21
 
-// True when a "/"-separated part of the name is "..".
-bool ClimbsOut(const std::string& portName)
-{
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = portName.find('/', start);
-        if (portName.compare(start, end == std::string::npos ? std::string::npos : end - start,
-                             "..") == 0)
-            return true;
-        if (end == std::string::npos)
-            return false;
-        start = end + 1;
-    }
-}
-
 } // namespace
 
 bool IsServerHardwareId(const std::string& hardwareId)
@@ -51,22 +36,19 @@ std::optional<std::string> PortNameFromFriendlyName(const std::string& friendlyN
     return std::nullopt;
 }
 
-std::string DeviceNameForPort(const std::string& portName)
+std::optional<std::string> ServerPortName(const std::vector<TUsbDevice>& devices)
 {
-    return "/dev/" + portName;
+    for (const TUsbDevice& device : devices)
+        if (IsServerHardwareId(device.HardwareId))
+            return PortNameFromFriendlyName(device.FriendlyName);
+    return std::nullopt;
 }
 
-std::optional<std::string> ServerDeviceName(const std::vector<TUsbDevice>& devices)
+std::optional<std::string> ServerDeviceName(const std::vector<TUsbDevice>& devices,
+                                            const TDeviceLister* lister)
 {
-    for (const TUsbDevice& device : devices) {
-        if (!IsServerHardwareId(device.HardwareId))
-            continue;
-        const auto port = PortNameFromFriendlyName(device.FriendlyName);
-        // The friendly name holds text the device supplies: a port name must not climb out of
-        // the device folder ("(..)", "(../sda)"), or the tool would open whatever it names.
-        if (!port || ClimbsOut(*port))
-            return std::nullopt;
-        return DeviceNameForPort(*port);
-    }
-    return std::nullopt;
+    const auto port = ServerPortName(devices);
+    if (!port)
+        return std::nullopt;
+    return lister ? lister->DevicePath(*port) : SystemDevicePath(*port);
 }

@@ -16,10 +16,12 @@ bool IsServerHardwareId(const std::string& hardwareId);
 // there is no "(" or no ")" follows it. The text may be empty.
 std::optional<std::string> PortNameFromFriendlyName(const std::string& friendlyName);
 
-// The device path to open for a port name: "/dev/" followed by it.
-std::string DeviceNameForPort(const std::string& portName);
+// The port name of the server: the first device whose identifier matches decides, whatever its
+// friendly name holds. No value when none matches or the first match names no port.
+std::optional<std::string> ServerPortName(const std::vector<TUsbDevice>& devices);
 
-// The device path of the server: the first device whose identifier matches decides, whatever
-// its friendly name holds. No value when none matches or the first match names no port, or a
-// port outside the device folder (a ".." part).
-std::optional<std::string> ServerDeviceName(const std::vector<TUsbDevice>& devices);
+// The device path of the server: its port name made a path by the lister (SystemDevicePath
+// without one). No value when there is no port name or the lister refuses it (on Linux a port
+// outside the device folder, a ".." part).
+std::optional<std::string> ServerDeviceName(const std::vector<TUsbDevice>& devices,
+                                            const TDeviceLister* lister = nullptr);

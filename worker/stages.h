@@ -18,3 +18,6 @@ public:
 // The real stages: FindServer over the given device lister, BringUpLink, CheckLink on SerIF,
 // ReadMemory.
 std::unique_ptr<TStages> MakeSerialStages(std::unique_ptr<TDeviceLister> lister);
+
+// The stages the programs run: MakeSerialStages over the system's device lister.
+std::unique_ptr<TStages> MakeSystemStages();

@@ -1,14 +1,27 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
+class EComError;
 class TComPort;
 
-// The trace file's name for a settings file name: its last three characters replaced by "ERR".
-inline std::string TraceFileNameFor(const std::string& iniPath)
+// path with its last three characters replaced by ending (all of it when it is shorter).
+inline std::filesystem::path WithLastThreeReplaced(const std::filesystem::path& path,
+                                                   const char* ending)
 {
-    return iniPath.substr(0, iniPath.size() >= 3 ? iniPath.size() - 3 : 0) + "ERR";
+    auto text = path.native();
+    text.resize(text.size() >= 3 ? text.size() - 3 : 0);
+    std::filesystem::path result(text);
+    result += ending;
+    return result;
+}
+
+// The trace file's name for a settings file name: its last three characters replaced by "ERR".
+inline std::filesystem::path TraceFileNameFor(const std::filesystem::path& iniPath)
+{
+    return WithLastThreeReplaced(iniPath, "ERR");
 }
 
 // What the window offers the worker. The worker holds a reference for its whole life.
@@ -28,12 +41,20 @@ public:
     virtual void SetPage(std::uint8_t page) = 0;
     // The enabled state of Next as the last page update (or file box change) left it.
     virtual bool NextEnabled() const = 0;
-    virtual std::string IniPath() const = 0;
+    virtual std::filesystem::path IniPath() const = 0;
     // Where the worker writes the trace file after a failed pass. By default IniPath with "INI"
     // replaced by "ERR", beside the settings file. Called on the worker thread.
-    virtual std::string TracePath() const { return TraceFileNameFor(IniPath()); }
+    virtual std::filesystem::path TracePath() const { return TraceFileNameFor(IniPath()); }
     virtual TComPort& SerIF() = 0;
     virtual bool ShutdownChecked() const = 0;
+
+    // Called on the worker thread when bring-up cannot open the port: a host may explain a port
+    // the user may not open or another program holds (OpenFailureHint) where its user sees it.
+    virtual void PortOpenFailed(const std::string& deviceName, const EComError& error)
+    {
+        (void)deviceName;
+        (void)error;
+    }
 
     // Called on the worker thread after it queued a synchronized call: the main thread must run
     // TSerThread::ServeCalls soon (the window posts a queued call to its event loop).

@@ -1,62 +1,61 @@
 #include "app/cli/cliargs.h"
 
-#include <QCommandLineParser>
-#include <QCoreApplication>
-#include <QFile>
+#include <CLI/CLI.hpp>
 
-TCliParse ParseCliArgs(const QStringList& arguments)
+TCliParse ParseCliArgs(const std::vector<std::string>& arguments, const std::string& version)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Reads the memory of a server attached through USB and writes it to "
-                       "OUTPUT.\n\nExit status: 0 success, 1 output-file error, 2 server not "
-                       "found, 3 communication error, 130 interrupted (Ctrl+C), 64 bad "
-                       "arguments."));
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption shutdown(QStringLiteral("shutdown"),
-                                      QStringLiteral("Shut the server down before reading."));
-    const QCommandLineOption lang(QStringLiteral("lang"),
-                                  QStringLiteral("Language of the texts: en or nl (default en)."),
-                                  QStringLiteral("en|nl"), QStringLiteral("en"));
-    parser.addOption(shutdown);
-    parser.addOption(lang);
-    parser.addPositionalArgument(QStringLiteral("OUTPUT"),
-                                 QStringLiteral("The dump file to write (1536 bytes)."));
+    CLI::App app("Reads the memory of a server attached through USB and writes it to OUTPUT.",
+                 "srvdiag-cli");
+    app.footer("Exit status: 0 success, 1 output-file error, 2 server not found, 3 communication "
+               "error, 130 interrupted (Ctrl+C), 64 bad arguments.");
+    bool showVersion = false;
+    bool shutdown = false;
+    std::string language = "en";
+    std::vector<std::string> outputs;
+    app.add_flag("-v,--version", showVersion, "Displays version information.");
+    app.add_flag("--shutdown", shutdown, "Shut the server down before reading.");
+    app.add_option("--lang", language, "Language of the texts: en or nl (default en).")
+        ->type_name("en|nl");
+    app.add_option("OUTPUT", outputs, "The dump file to write (1536 bytes).")->type_name("");
 
     TCliParse result;
-    if (!parser.parse(arguments)) {
-        result.Action = TCliParse::caError;
-        result.Text = parser.errorText();
-        return result;
-    }
-    if (parser.isSet(help)) {
+    // CLI11 takes the arguments after the program in reverse order.
+    std::vector<std::string> rest(arguments.rbegin(), arguments.rend());
+    if (!rest.empty())
+        rest.pop_back();
+    try {
+        app.parse(rest);
+    } catch (const CLI::CallForHelp&) {
         result.Action = TCliParse::caHelp;
-        result.Text = parser.helpText();
+        result.Text = app.help();
+        return result;
+    } catch (const CLI::ExtrasError& e) {
+        result.Action = TCliParse::caError;
+        result.Text = e.what();
+        return result;
+    } catch (const CLI::ParseError& e) {
+        result.Action = TCliParse::caError;
+        result.Text = e.what();
         return result;
     }
-    if (parser.isSet(version)) {
+    if (showVersion) {
         result.Action = TCliParse::caVersion;
-        result.Text = QCoreApplication::applicationName() + QLatin1Char(' ') +
-                      QCoreApplication::applicationVersion() + QLatin1Char('\n');
+        result.Text = "srvdiag-cli " + version + "\n";
         return result;
     }
-    const QStringList positional = parser.positionalArguments();
-    const QString language = parser.value(lang);
     result.Action = TCliParse::caError;
-    if (positional.size() != 1)
-        result.Text = positional.isEmpty() ? QStringLiteral("Missing OUTPUT.")
-                                           : QStringLiteral("Only one OUTPUT may be given.");
-    else if (positional[0].isEmpty())
-        result.Text = QStringLiteral("OUTPUT must not be empty.");
-    else if (language != QLatin1String("en") && language != QLatin1String("nl"))
-        result.Text = QStringLiteral("Unknown language '%1': use en or nl.").arg(language);
+    if (outputs.size() != 1)
+        result.Text = outputs.empty() ? "Missing OUTPUT." : "Only one OUTPUT may be given.";
+    else if (outputs[0].empty())
+        result.Text = "OUTPUT must not be empty.";
+    else if (language != "en" && language != "nl")
+        result.Text = "Unknown language '" + language + "': use en or nl.";
     else
         result.Action = TCliParse::caRun;
     if (result.Action == TCliParse::caRun) {
-        result.Args.Output = QFile::encodeName(positional[0]).toStdString();
-        result.Args.Shutdown = parser.isSet(shutdown);
-        result.Args.LangIndex = language == QLatin1String("nl") ? 1 : 0;
+        result.Args.Output = outputs[0];
+        result.Args.Shutdown = shutdown;
+        result.Args.LangIndex = language == "nl" ? 1 : 0;
     }
     return result;
 }

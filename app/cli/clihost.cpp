@@ -1,32 +1,21 @@
 #include "app/cli/clihost.h"
 
+#include "app/cli/cliloop.h"
+#include "app/languagetable.h"
+#include "app/openfailurehint.h"
 #include "app/wizardmodel.h"
 #include "serial/comport.h"
 #include "worker/serthread.h"
 #include "worker/serverport.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSocketNotifier>
-#include <QTimer>
-#include <stdexcept>
-#include <sys/eventfd.h>
-#include <unistd.h>
+#include <system_error>
 
-TCliHost::TCliHost(const TCliArgs& args, std::unique_ptr<TStages> stages,
-                   const std::string& iniPath, const std::string& tracePath, std::FILE* out,
-                   bool terminal)
-    : Args(args), Ini(iniPath), Trace(tracePath), Out(out), Progress(terminal),
+TCliHost::TCliHost(TCliLoop& loop, const TCliArgs& args, std::unique_ptr<TStages> stages,
+                   const std::filesystem::path& iniPath, const std::filesystem::path& tracePath,
+                   std::FILE* out, bool terminal)
+    : Loop(loop), Args(args), Ini(iniPath), Trace(tracePath), Out(out), Progress(terminal),
       Port(MakeServerPort()), PendingStages(std::move(stages))
 {
-    WakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (WakeFd < 0)
-        throw std::runtime_error("eventfd failed");
-    WakeNotifier = std::make_unique<QSocketNotifier>(WakeFd, QSocketNotifier::Read);
-    QObject::connect(WakeNotifier.get(), &QSocketNotifier::activated, [this] { ServeWorker(); });
-
     // The worker starts on page 4 with Next enabled, so its first pass parks; the first served
     // park moves it on to page 5 (Start).
     Worker = std::make_unique<TSerThread>(*this, std::move(PendingStages));
@@ -35,27 +24,29 @@ TCliHost::TCliHost(const TCliArgs& args, std::unique_ptr<TStages> stages,
 TCliHost::~TCliHost()
 {
     Worker.reset(); // terminates and joins, serving its last calls
-    WakeNotifier.reset();
-    close(WakeFd);
 }
 
-std::string TCliHost::TracePath() const
+std::filesystem::path TCliHost::TracePath() const
 {
     // The data folder of an installed copy may not exist yet.
-    QDir().mkpath(QFileInfo(QFile::decodeName(Trace.c_str())).absolutePath());
+    std::error_code ignored;
+    std::filesystem::create_directories(Trace.parent_path(), ignored);
     return Trace;
 }
 
 void TCliHost::WakeMainThread()
 {
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t written = write(WakeFd, &one, sizeof one);
+    Loop.Wake();
+}
+
+void TCliHost::PortOpenFailed(const std::string& deviceName, const EComError& error)
+{
+    const std::string hint = OpenFailureHint(deviceName, error);
+    std::fputs(hint.c_str(), stderr);
 }
 
 void TCliHost::ServeWorker()
 {
-    std::uint64_t count = 0;
-    [[maybe_unused]] const ssize_t got = read(WakeFd, &count, sizeof count);
     if (!Worker)
         return;
     Worker->ServeCalls();
@@ -125,13 +116,13 @@ void TCliHost::Finish(int code)
     if (Finishing)
         return;
     Finishing = true;
-    // Runs from the event loop, not inside the worker's synchronized call that showed the page:
-    // the worker waits for that call to return before it can end.
-    QTimer::singleShot(0, QCoreApplication::instance(), [this, code] {
+    // Runs from the loop, not inside the worker's synchronized call that showed the page: the
+    // worker waits for that call to return before it can end.
+    Loop.Post([this, code] {
         Worker->Terminate();
         Worker->Resume();
         Worker->WaitFor();
-        QCoreApplication::exit(code);
+        Loop.Quit(code);
     });
 }
 

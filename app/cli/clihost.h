@@ -6,10 +6,11 @@
 
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 
-class QSocketNotifier;
+class TCliLoop;
 class TComPort;
 class TSerThread;
 class TStages;
@@ -20,43 +21,46 @@ class TStages;
 // the outcome: 0 success, 1 output-file error, 2 server not found, 3 communication error, 130
 // after Interrupt(). It neither reads nor writes the settings file.
 //
-// Lives on the main thread, which runs a QCoreApplication event loop; the worker's synchronized
-// calls are served from that loop.
+// Lives on the main thread, which runs the loop; the worker's synchronized calls are served from
+// the loop's wake-ups (ServeWorker).
 class TCliHost final : public TWorkerHost
 {
 public:
-    TCliHost(const TCliArgs& args, std::unique_ptr<TStages> stages, const std::string& iniPath,
-             const std::string& tracePath, std::FILE* out, bool terminal);
+    TCliHost(TCliLoop& loop, const TCliArgs& args, std::unique_ptr<TStages> stages,
+             const std::filesystem::path& iniPath, const std::filesystem::path& tracePath,
+             std::FILE* out, bool terminal);
     ~TCliHost() override;
     TCliHost(const TCliHost&) = delete;
     TCliHost& operator=(const TCliHost&) = delete;
 
     // Ends the read-out at its next byte, as Back does in the window (the dump then holds the
-    // blocks read so far); the event loop then quits with 130.
+    // blocks read so far); the loop then quits with 130.
     void Interrupt();
+    void ServeWorker(); // main thread, on the loop's wake-up: run the worker's pending calls
 
     // ---- TWorkerHost ----------------------------------------------------------------------
     std::uint8_t Page() const override { return PageValue.load(); }
     void SetPage(std::uint8_t page) override { PageValue.store(page); }
     bool NextEnabled() const override { return NextOn.load(); }
-    std::string IniPath() const override { return Ini; }
-    std::string TracePath() const override;
+    std::filesystem::path IniPath() const override { return Ini; }
+    std::filesystem::path TracePath() const override;
     TComPort& SerIF() override { return *Port; }
     bool ShutdownChecked() const override { return Args.Shutdown; }
     void WakeMainThread() override;
+    void PortOpenFailed(const std::string& deviceName, const EComError& error) override;
     void ShowPage() override;
     void ShowProgress(std::uint8_t percent) override;
     void AddRecent() override {} // the command line keeps no recent-file list
 
 private:
-    void ServeWorker();    // main thread: run the worker's pending synchronized calls
     void Start();          // page 4 to 5: hand the file name over and wake the worker
-    void Finish(int code); // end the worker and quit the event loop with code
+    void Finish(int code); // end the worker and quit the loop with code
     void Print(const std::string& text);
 
+    TCliLoop& Loop;
     const TCliArgs Args;
-    const std::string Ini;
-    const std::string Trace;
+    const std::filesystem::path Ini;
+    const std::filesystem::path Trace;
     std::FILE* Out;
     TProgressLine Progress;
     std::unique_ptr<TComPort> Port;
@@ -66,9 +70,5 @@ private:
     bool Interrupted = false;
     bool Finishing = false;
     std::unique_ptr<TStages> PendingStages;
-    // The worker's wake-ups reach the event loop through an eventfd rather than a queued Qt call,
-    // so that the hand-over is a plain write and read that ThreadSanitizer can follow.
-    int WakeFd = -1;
-    std::unique_ptr<QSocketNotifier> WakeNotifier;
     std::unique_ptr<TSerThread> Worker; // last: destroyed (and stopped) first
 };

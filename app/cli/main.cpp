@@ -3,75 +3,29 @@
 
 #include "app/cli/cliargs.h"
 #include "app/cli/clihost.h"
+#include "app/cli/cliloop.h"
 #include "app/filepaths.h"
-#include "worker/devicelister.h"
+#include "app/userfolders.h"
 #include "worker/stages.h"
 
-#include <QCoreApplication>
-#include <QFile>
-#include <QSocketNotifier>
-#include <csignal>
 #include <cstdio>
-#include <pthread.h>
-#include <sys/signalfd.h>
 #include <unistd.h>
-
-namespace {
-
-// Ctrl+C as a readable descriptor, so that the event loop takes it like any other event. SIGINT
-// stays blocked in every thread while this exists; it must be made before the worker thread.
-class TInterruptWatch
-{
-public:
-    TInterruptWatch()
-    {
-        sigemptyset(&Signals);
-        sigaddset(&Signals, SIGINT);
-        pthread_sigmask(SIG_BLOCK, &Signals, nullptr);
-        Fd = signalfd(-1, &Signals, SFD_CLOEXEC | SFD_NONBLOCK);
-    }
-    ~TInterruptWatch()
-    {
-        if (Fd >= 0)
-            close(Fd);
-    }
-    TInterruptWatch(const TInterruptWatch&) = delete;
-    TInterruptWatch& operator=(const TInterruptWatch&) = delete;
-
-    int Descriptor() const { return Fd; }
-    void Consume() const
-    {
-        signalfd_siginfo info{};
-        while (read(Fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
-        }
-    }
-    // A second Ctrl+C ends the program at once. The worker thread keeps SIGINT blocked, so the
-    // signal goes to the main thread with its default action.
-    void Release() const { pthread_sigmask(SIG_UNBLOCK, &Signals, nullptr); }
-
-private:
-    sigset_t Signals{};
-    int Fd = -1;
-};
-
-} // namespace
 
 int main(int argc, char** argv)
 {
-    TInterruptWatch interrupt;
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("srvdiag-cli"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+    // Before any other thread: Ctrl+C is then taken by the loop alone.
+    TCliLoop loop;
 
-    const TCliParse parse = ParseCliArgs(QCoreApplication::arguments());
+    const TCliParse parse =
+        ParseCliArgs(std::vector<std::string>(argv, argv + argc), PROJECT_VERSION);
     switch (parse.Action) {
     case TCliParse::caHelp:
     case TCliParse::caVersion:
-        std::fputs(parse.Text.toLocal8Bit().constData(), stdout);
+        std::fputs(parse.Text.c_str(), stdout);
         return 0;
     case TCliParse::caError:
         std::fprintf(stderr, "srvdiag-cli: %s\nTry 'srvdiag-cli --help' for more information.\n",
-                     parse.Text.toLocal8Bit().constData());
+                     parse.Text.c_str());
         return ExitUsage;
     case TCliParse::caRun:
         break;
@@ -79,23 +33,13 @@ int main(int argc, char** argv)
 
     // Trace file beside the program (srvdiag-cli.ERR), or in the user's data folder for an
     // installed copy; the settings file itself is never touched.
-    const TFilePaths paths = ProgramFilePaths(QCoreApplication::applicationFilePath());
-    TCliHost host(parse.Args, MakeSerialStages(MakeUdevDeviceLister()),
-                  QFile::encodeName(paths.IniPath).toStdString(),
-                  QFile::encodeName(paths.TracePath).toStdString(), stdout,
+    const TFilePaths paths = ProgramFilePaths(RunningProgramPath(), "srvdiag-cli");
+    TCliHost host(loop, parse.Args, MakeSystemStages(), paths.IniPath, paths.TracePath, stdout,
                   isatty(STDOUT_FILENO) != 0);
 
-    QSocketNotifier notifier(interrupt.Descriptor(), QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, &app, [&] {
-        interrupt.Consume();
-        notifier.setEnabled(false);
-        interrupt.Release();
-        host.Interrupt();
-    });
-
-    const int code = QCoreApplication::exec();
+    const int code = loop.Run([&] { host.ServeWorker(); }, [&] { host.Interrupt(); });
     if (code >= 1 && code <= 3)
         std::fprintf(stderr, "srvdiag-cli: trace written to %s\n",
-                     QFile::encodeName(paths.TracePath).constData());
+                     paths.TracePath.string().c_str());
     return code;
 }

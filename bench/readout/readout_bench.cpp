@@ -51,7 +51,7 @@ public:
     std::uint8_t Page() const override { return PageValue.load(); }
     void SetPage(std::uint8_t page) override { PageValue.store(page); }
     bool NextEnabled() const override { return PageValue.load() != 5 && PageValue.load() != 6; }
-    std::string IniPath() const override { return Ini; }
+    std::filesystem::path IniPath() const override { return Ini; }
     TComPort& SerIF() override { return Port; }
     bool ShutdownChecked() const override { return false; }
     void WakeMainThread() override

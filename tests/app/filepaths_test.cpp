@@ -1,6 +1,9 @@
 #include "app/filepaths.h"
+#include "app/userfolders.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <optional>
 
 TEST(FilePaths, ThreeLetterExtensionIsReplacedOtherwiseIniIsAppended)
 {
@@ -26,4 +29,30 @@ TEST(FilePaths, InstalledProgramUsesTheUsersConfigAndDataFolders)
                                               "/home/u/.local/share/srvdiag");
     EXPECT_EQ(paths.IniPath, "/home/u/.config/srvdiag/srvdiag.INI");
     EXPECT_EQ(paths.TracePath, "/home/u/.local/share/srvdiag/srvdiag.ERR");
+}
+
+// The user's folders follow the XDG variables when they hold absolute paths, else the home folder.
+TEST(FilePaths, UserFoldersFollowXdgOrHome)
+{
+    const auto keep = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value ? std::optional<std::string>(value) : std::nullopt;
+    };
+    const auto home = keep("HOME"), config = keep("XDG_CONFIG_HOME"), data = keep("XDG_DATA_HOME");
+    setenv("HOME", "/home/u", 1);
+    setenv("XDG_CONFIG_HOME", "/cfg", 1);
+    setenv("XDG_DATA_HOME", "relative/data", 1);
+    EXPECT_EQ(UserConfigFolder("srvdiag"), "/cfg/srvdiag");
+    EXPECT_EQ(UserDataFolder("srvdiag"), "/home/u/.local/share/srvdiag");
+    unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(UserConfigFolder("srvdiag-cli"), "/home/u/.config/srvdiag-cli");
+    const auto restore = [](const char* name, const std::optional<std::string>& value) {
+        if (value)
+            setenv(name, value->c_str(), 1);
+        else
+            unsetenv(name);
+    };
+    restore("HOME", home);
+    restore("XDG_CONFIG_HOME", config);
+    restore("XDG_DATA_HOME", data);
 }

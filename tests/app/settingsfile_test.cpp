@@ -1,9 +1,11 @@
 #include "app/settingsfile.h"
+#include "tests/support/scratchdir.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 TEST(SettingsFile, IntegerRule)
 {
@@ -43,7 +45,7 @@ TEST(SettingsFile, BadFirstLineStillReadsTheRest)
     EXPECT_FALSE(s.Left);
     EXPECT_EQ(s.Top, 120);
     EXPECT_TRUE(s.Shutdown);
-    EXPECT_EQ(s.RecentFiles, (QStringList{"A", "B"}));
+    EXPECT_EQ(s.RecentFiles, (TRecentFiles{"A", "B"}));
 }
 
 TEST(SettingsFile, ShortFilesReadMissingLinesAsEmpty)
@@ -52,29 +54,29 @@ TEST(SettingsFile, ShortFilesReadMissingLinesAsEmpty)
     EXPECT_EQ(s.Left, 10);
     EXPECT_EQ(s.Top, 20);
     EXPECT_FALSE(s.Shutdown);
-    EXPECT_TRUE(s.RecentFiles.isEmpty());
+    EXPECT_TRUE(s.RecentFiles.empty());
     EXPECT_FALSE(ParseSettings("1\n2\ns\n").Shutdown); // capital S only
 }
 
 TEST(SettingsFile, TabsAndTwelveNames)
 {
-    EXPECT_EQ(ParseSettings("1\r\n2\r\n\r\nA\t\tB\t\r\n").RecentFiles, (QStringList{"A", "B"}));
-    QByteArray names;
+    EXPECT_EQ(ParseSettings("1\r\n2\r\n\r\nA\t\tB\t\r\n").RecentFiles, (TRecentFiles{"A", "B"}));
+    std::string names;
     for (int i = 1; i <= 12; ++i)
-        names += (i > 1 ? "\t" : "") + QByteArray::number(i);
-    EXPECT_EQ(ParseSettings("1\r\n2\r\n\r\n" + names + "\r\n").RecentFiles.size(), 12);
+        names += (i > 1 ? "\t" : "") + std::to_string(i);
+    EXPECT_EQ(ParseSettings("1\r\n2\r\n\r\n" + names + "\r\n").RecentFiles.size(), 12U);
 }
 
 TEST(SettingsFile, FormatWritesFourCrLfLines)
 {
-    EXPECT_EQ(FormatSettings(-5, 107, true, {"A", "B"}), QByteArray("-5\r\n107\r\nS\r\nA\tB\r\n"));
-    EXPECT_EQ(FormatSettings(192, 107, false, {}), QByteArray("192\r\n107\r\n\r\n\r\n"));
+    EXPECT_EQ(FormatSettings(-5, 107, true, {"A", "B"}), std::string("-5\r\n107\r\nS\r\nA\tB\r\n"));
+    EXPECT_EQ(FormatSettings(192, 107, false, {}), std::string("192\r\n107\r\n\r\n\r\n"));
 }
 
 TEST(SettingsFile, SaveReplacesTheWholeFileAndLoadReadsItBack)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("sub/srvdiag.INI"); // folder created on save
+    TScratchDir dir;
+    const auto path = dir.File("sub/srvdiag.INI"); // folder created on save
     EXPECT_FALSE(LoadSettingsFile(path));
     ASSERT_TRUE(SaveSettingsFile(path, FormatSettings(1, 2, true, {"long name", "B"})));
     ASSERT_TRUE(SaveSettingsFile(path, FormatSettings(3, 4, false, {"C"})));
@@ -82,20 +84,79 @@ TEST(SettingsFile, SaveReplacesTheWholeFileAndLoadReadsItBack)
     ASSERT_TRUE(s);
     EXPECT_EQ(s->Left, 3);
     EXPECT_FALSE(s->Shutdown);
-    EXPECT_EQ(s->RecentFiles, QStringList{"C"});
-    EXPECT_EQ(QDir(dir.filePath("sub")).entryList(QDir::Files), QStringList{"srvdiag.INI"});
+    EXPECT_EQ(s->RecentFiles, TRecentFiles{"C"});
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("sub")), {}), 1);
 }
 
 TEST(SettingsFile, FailedSaveKeepsTheOldFile)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("srvdiag.INI");
+    TScratchDir dir;
+    const auto path = dir.File("srvdiag.INI");
     ASSERT_TRUE(SaveSettingsFile(path, FormatSettings(1, 2, false, {"keep"})));
     // The temporary file cannot be created when its name is taken by a folder it cannot
     // replace; simplest reliable failure: the settings path itself is a folder.
-    const QString folderPath = dir.filePath("folder.INI");
-    ASSERT_TRUE(QDir().mkpath(folderPath + "/inside"));
+    const auto folderPath = dir.File("folder.INI");
+    ASSERT_TRUE(std::filesystem::create_directories(folderPath / "inside"));
     EXPECT_FALSE(SaveSettingsFile(folderPath, "x"));
-    EXPECT_TRUE(QFile::exists(folderPath + "/inside"));
-    EXPECT_EQ(LoadSettingsFile(path)->RecentFiles, QStringList{"keep"});
+    EXPECT_TRUE(std::filesystem::exists(folderPath / "inside"));
+    EXPECT_EQ(LoadSettingsFile(path)->RecentFiles, TRecentFiles{"keep"});
+}
+
+// A settings file that is not a regular file is never waited on or read without end: a FIFO
+// without a writer, a link to /dev/zero and a file past the size limit all read as a bad file
+// (nothing applied), at once.
+TEST(SettingsFile, OnlyARegularFileOfBoundedSizeIsRead)
+{
+    TScratchDir dir;
+    const auto fifo = dir.File("fifo.INI");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(LoadSettingsFile(fifo));
+    const auto zero = dir.File("zero.INI");
+    std::filesystem::create_symlink("/dev/zero", zero);
+    EXPECT_FALSE(LoadSettingsFile(zero));
+
+    const auto big = dir.File("big.INI");
+    WriteFileContent(big, "1\r\n2\r\nS\r\n" + std::string(SettingsFileLimit, 'a'));
+    EXPECT_FALSE(LoadSettingsFile(big));
+    const auto linked = dir.File("linked.INI");
+    WriteFileContent(dir.File("real"), "1\r\n2\r\nS\r\n" + std::string(1000, 'a'));
+    std::filesystem::create_symlink(dir.File("real"), linked);
+    EXPECT_EQ(LoadSettingsFile(linked)->Left, 1); // a link to a regular file is read
+}
+
+// Saving replaces only a regular file: through a link to one it replaces that file and keeps the
+// link; a name that leads to a device, a FIFO or nowhere is left alone and the save fails.
+TEST(SettingsFile, SaveReplacesOnlyARegularFile)
+{
+    TScratchDir dir;
+    const auto real = dir.File("real.INI");
+    WriteFileContent(real, "old");
+    const auto link = dir.File("link.INI");
+    std::filesystem::create_symlink(real, link);
+    ASSERT_TRUE(SaveSettingsFile(link, "new"));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(FileContent(real), "new");
+
+    const auto device = dir.File("null.INI");
+    std::filesystem::create_symlink("/dev/null", device);
+    EXPECT_FALSE(SaveSettingsFile(device, "x"));
+    EXPECT_TRUE(std::filesystem::is_symlink(device));
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+    const auto fifo = dir.File("fifo.INI");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(SaveSettingsFile(fifo, "x"));
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 4);
+}
+
+// The settings file is in the system's single-byte code page: names that are not valid UTF-8
+// come back byte for byte.
+TEST(SettingsFile, NamesAreKeptByteForByte)
+{
+    TScratchDir dir;
+    const auto path = dir.File("srvdiag.INI");
+    const TRecentFiles names{"caf\xe9.dmp", "/d/\xff\xfe.bin"};
+    ASSERT_TRUE(SaveSettingsFile(path, FormatSettings(1, 2, false, names)));
+    EXPECT_EQ(FileContent(path), "1\r\n2\r\n\r\ncaf\xe9.dmp\t/d/\xff\xfe.bin\r\n");
+    EXPECT_EQ(LoadSettingsFile(path)->RecentFiles, names);
 }

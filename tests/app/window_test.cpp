@@ -576,6 +576,26 @@ TEST_F(Window, SettingsAreLoadedOnActivationAndSavedByNextOnPage7)
     EXPECT_EQ(ReadAll(IniFile()), "150\r\n160\r\n\r\nC\tA\tB\r\n");
 }
 
+// A recent file whose name is not valid UTF-8 (the settings file is in a single-byte code page)
+// is shown as well as the toolkit can, but the dump goes to its own bytes and the settings file
+// keeps them.
+TEST_F(Window, ARecentFileNameThatIsNotUtf8KeepsItsBytes)
+{
+    WriteAll(IniFile(), "1\r\n2\r\n\r\ncaf\xe9.DMP\tB\r\n");
+    Activate();
+    Next();
+    ASSERT_EQ(Main->FileCombo->currentIndex(), 0);
+    Next();
+    Next();
+    ASSERT_EQ(Main->Page(), 4);
+    EXPECT_EQ(Main->Worker()->DumpFileName(), std::filesystem::path("caf\xe9.DMP"));
+    Stages->ScriptReadOut(TStageStep::Succeed().WithAddRecent());
+    Next();
+    ASSERT_EQ(Main->Page(), 7);
+    Main->EndBut->click();
+    EXPECT_EQ(ReadAll(IniFile()).split('\n').value(3), QByteArray("caf\xe9.DMP\tB\r"));
+}
+
 TEST_F(Window, ExitOnPage1SavesDefaultsWithEmptyList)
 {
     Activate();

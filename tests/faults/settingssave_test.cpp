@@ -1,8 +1,6 @@
 #include "app/settingsfile.h"
+#include "tests/support/scratchdir.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -41,24 +39,26 @@ private:
 // recent files they had: the old file stays whole and no temporary file is left beside it.
 TEST(SettingsSave, FailureWhileWritingLeavesTheOldFileIntact)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("srvdiag.INI");
-    const QByteArray old = FormatSettings(10, 20, true, {"/data/first.DMP", "/data/second.DMP"});
+    TScratchDir dir;
+    const auto path = dir.File("srvdiag.INI");
+    const std::string old = FormatSettings(10, 20, true, {"/data/first.DMP", "/data/second.DMP"});
     ASSERT_TRUE(SaveSettingsFile(path, old));
 
-    QStringList many;
+    TRecentFiles many;
     for (int i = 0; i < 10; ++i)
-        many << QString("/a/rather/long/folder/name/for/dump/file/number/%1.DMP").arg(i);
-    const QByteArray bigger = FormatSettings(1, 2, false, many);
+        many.push_back("/a/rather/long/folder/name/for/dump/file/number/" + std::to_string(i) +
+                       ".DMP");
+    const std::string bigger = FormatSettings(1, 2, false, many);
     {
         TFileSizeCap cap(static_cast<rlim_t>(old.size()) + 8);
         EXPECT_FALSE(SaveSettingsFile(path, bigger));
     }
 
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), old);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"srvdiag.INI"});
+    EXPECT_EQ(FileContent(path), old);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"srvdiag.INI"});
     // Once there is room again the new settings replace the old ones.
     EXPECT_TRUE(SaveSettingsFile(path, bigger));
 }

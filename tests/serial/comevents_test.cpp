@@ -3,22 +3,56 @@
 #include "fakeserialplatform.h"
 #include "serial/comport.h"
 
-#include <QCoreApplication>
 #include <chrono>
+#include <deque>
 #include <gtest/gtest.h>
 #include <thread>
 
 namespace {
 
-// Waits up to 2 s for cond, serving the main thread's queued calls meanwhile.
-bool Eventually(const std::function<bool()>& cond)
+// A main thread of the test's own: the test thread, which runs the posted calls when it serves.
+class TQueueDispatcher final : public TMainThreadDispatcher
 {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+public:
+    bool IsMainThread() const override { return std::this_thread::get_id() == Main; }
+    void Post(std::function<void()> fn) override
+    {
+        std::lock_guard lock(Lock);
+        Queue.push_back(std::move(fn));
+        ++PostedCount;
+    }
+    void Serve()
+    {
+        std::deque<std::function<void()>> calls;
+        {
+            std::lock_guard lock(Lock);
+            calls.swap(Queue);
+        }
+        for (auto& fn : calls)
+            fn();
+    }
+    int Posted()
+    {
+        std::lock_guard lock(Lock);
+        return PostedCount;
+    }
+
+private:
+    const std::thread::id Main = std::this_thread::get_id();
+    std::mutex Lock;
+    std::deque<std::function<void()>> Queue;
+    int PostedCount = 0;
+};
+
+// Waits up to 10 s for cond, serving the dispatcher's queued calls meanwhile when there is one.
+bool Eventually(const std::function<bool()>& cond, TQueueDispatcher* main = nullptr)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!cond()) {
         if (std::chrono::steady_clock::now() > end)
             return false;
-        if (QCoreApplication::instance())
-            QCoreApplication::processEvents();
+        if (main)
+            main->Serve();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
@@ -142,10 +176,8 @@ TEST_F(EventPort, AFailedWaitIsReportedAndALostDeviceClosesThePort)
 
 TEST_F(EventPort, SynchronizedHandlersRunOnTheMainThread)
 {
-    int argc = 1;
-    char name[] = "serial_tests";
-    char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
+    auto main = std::make_shared<TQueueDispatcher>();
+    Port->SetMainThreadDispatcher(main);
     Port->SetSynchronizeEvents(true);
     std::atomic<bool> onMain{false};
     std::atomic<bool> ran{false};
@@ -156,9 +188,27 @@ TEST_F(EventPort, SynchronizedHandlersRunOnTheMainThread)
     });
     Port->Open();
     Fake->RaiseEvents(CommEvent::RxChar);
-    ASSERT_TRUE(Eventually([&] { return ran.load(); }));
+    ASSERT_TRUE(Eventually([&] { return ran.load(); }, main.get()));
     EXPECT_TRUE(onMain);
-    Port.reset(); // waits for the thread, serving its calls
+    Port.reset();
+}
+
+// The destructor runs on the main thread while the event thread waits for that thread to run a
+// handler: it lets the thread go without serving any queued call (no event runs inside the
+// destructor, nothing spins) and the handler never runs on a port being destroyed.
+TEST_F(EventPort, DestroyingThePortWhileAHandlerWaitsForTheMainThreadServesNothing)
+{
+    auto main = std::make_shared<TQueueDispatcher>();
+    Port->SetMainThreadDispatcher(main);
+    Port->SetSynchronizeEvents(true);
+    std::atomic<int> ran{0};
+    Port->SetOnRxChar([&](TCustomComPort&) { ++ran; });
+    Port->Open();
+    Fake->RaiseEvents(CommEvent::RxChar);
+    ASSERT_TRUE(Eventually([&] { return main->Posted() == 1; }));
+    Port.reset();
+    main->Serve(); // the call posted before finds its port gone and does nothing
+    EXPECT_EQ(ran, 0);
 }
 
 } // namespace

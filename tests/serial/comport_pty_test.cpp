@@ -4,12 +4,15 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <poll.h>
 #include <pty.h>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 
@@ -133,6 +136,7 @@ TEST_F(PtyPort, ReadCharTimesOutAfterTheReadConstantAtLittleCpuAndWorksAgain)
     } catch (const EComError& e) {
         EXPECT_STREQ(e.what(), "Timeout");
         EXPECT_EQ(e.ErrorCode(), 0);
+        EXPECT_EQ(e.Kind(), ekTimeout);
     }
     const auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_GE(elapsed, std::chrono::milliseconds(50));
@@ -184,6 +188,7 @@ TEST_F(PtyPort, SecondOpenerIsRefusedWithTheSystemError)
     } catch (const EComError& e) {
         EXPECT_NE(e.ErrorCode(), 0);
         EXPECT_FALSE(std::string(e.what()).empty());
+        EXPECT_EQ(e.Kind(), ekBusy);
     }
     EXPECT_FALSE(second.Active());
 
@@ -224,9 +229,18 @@ TEST_F(PtyPort, HangUpDuringAWaitingReadEndsItWithTheSystemErrorAndThePortReopen
         Pty.CloseMaster();
     });
     const auto start = std::chrono::steady_clock::now();
-    const std::int32_t code = CodeOf([&] { Port.ReadChar(); });
+    TComErrorKind kind = ekOther;
+    const std::int32_t code = CodeOf([&] {
+        try {
+            Port.ReadChar();
+        } catch (const EComError& e) {
+            kind = e.Kind();
+            throw;
+        }
+    });
     closer.join();
     EXPECT_EQ(code, EIO);
+    EXPECT_EQ(kind, ekDeviceGone);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     Port.Close();
 
@@ -236,6 +250,57 @@ TEST_F(PtyPort, HangUpDuringAWaitingReadEndsItWithTheSystemErrorAndThePortReopen
     fresh.Send("k");
     Port.Timeouts().SetReadConstant(1000);
     EXPECT_EQ(Port.ReadChar(), 'k');
+}
+
+// Other tools (stty) read the standard rate back as it is, not as a custom one.
+TEST_F(PtyPort, AStandardRateReachesTheDeviceAsItsStandardCode)
+{
+    termios t{};
+    ASSERT_EQ(tcgetattr(Pty.Master, &t), 0);
+    EXPECT_EQ(cfgetospeed(&t), speed_t(B9600));
+    EXPECT_EQ(cfgetispeed(&t), speed_t(B9600));
+}
+
+// The priority class applies to the whole process while the port is open, and every thread has
+// its own nice value back after the close, also when another thread than the opener closes.
+TEST(PtyPriority, ClassAppliesToEveryThreadAndEachGetsItsValueBack)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "a nice value is only lowered again with privileges";
+    PtyPair pty;
+    TComPort port;
+    port.SetDeviceName(pty.SlaveName);
+    port.SetPriorityClass(pcIdle);
+    const auto niceOf = [](pid_t tid) { return getpriority(PRIO_PROCESS, static_cast<id_t>(tid)); };
+    const pid_t mainTid = gettid();
+    const int mainBefore = niceOf(mainTid);
+
+    std::mutex lock;
+    std::condition_variable changed;
+    int step = 0;
+    pid_t openerTid = 0;
+    int openerBefore = 0;
+    std::thread opener([&] {
+        std::unique_lock guard(lock);
+        openerTid = gettid();
+        openerBefore = niceOf(0);
+        port.Open();
+        step = 1;
+        changed.notify_all();
+        changed.wait(guard, [&] { return step == 2; }); // stays alive while the main thread closes
+    });
+    {
+        std::unique_lock guard(lock);
+        changed.wait(guard, [&] { return step == 1; });
+        EXPECT_EQ(niceOf(openerTid), 19);
+        EXPECT_EQ(niceOf(mainTid), 19);
+        port.Close();
+        EXPECT_EQ(niceOf(openerTid), openerBefore);
+        EXPECT_EQ(niceOf(mainTid), mainBefore);
+        step = 2;
+        changed.notify_all();
+    }
+    opener.join();
 }
 
 TEST(PtyOpen, MissingDeviceFailsWithTheSystemText)
@@ -248,6 +313,7 @@ TEST(PtyOpen, MissingDeviceFailsWithTheSystemText)
     } catch (const EComError& e) {
         EXPECT_EQ(e.ErrorCode(), ENOENT);
         EXPECT_STREQ(e.what(), "No such file or directory");
+        EXPECT_EQ(e.Kind(), ekNotFound);
     }
     EXPECT_FALSE(port.Active());
 }

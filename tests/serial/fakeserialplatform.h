@@ -56,7 +56,10 @@ public:
     std::int32_t SetCommMask(std::uint32_t mask) override;
     std::int32_t WaitCommEvent(std::uint32_t& events) override;
     std::string SystemMessage(std::int32_t code) const override;
-    bool IsDeviceLostError(std::int32_t code) const override { return code == 5; }
+    TComErrorKind ErrorKind(std::int32_t code) const override
+    {
+        return code == 5 ? ekDeviceGone : ekOther;
+    }
     std::int32_t SaveProcessPriority() override;
     void SetProcessPriority(TPriorityClass priorityClass) override;
     void RestoreProcessPriority(std::int32_t saved) override;

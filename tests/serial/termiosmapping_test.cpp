@@ -28,7 +28,13 @@ TEST(TermiosMapping, EveryFrameFormatRoundTrips)
                     const TLineSettings s = Settings(baud, size, parity, stop);
                     termios2 t{};
                     ASSERT_EQ(LineSettingsToTermios(s, t), 0);
-                    EXPECT_EQ(t.c_cflag & CBAUD, tcflag_t(BOTHER));
+                    // A rate with a standard code goes through it; BOTHER only for others.
+                    const tcflag_t code = baud == 9600      ? B9600
+                                          : baud == 50      ? B50
+                                          : baud == 3000000 ? B3000000
+                                                            : BOTHER;
+                    EXPECT_EQ(t.c_cflag & CBAUD, code) << baud;
+                    EXPECT_EQ((t.c_cflag >> IBSHIFT) & CBAUD, code) << baud;
                     EXPECT_EQ(t.c_ispeed, baud);
                     const TLineSettings back = LineSettingsFromTermios(t, TIOCM_DTR | TIOCM_RTS, s);
                     EXPECT_EQ(back, s) << baud << " " << int(size) << int(parity) << int(stop);

@@ -38,23 +38,29 @@ public:
     void Close();                              // closing: terminate, resume, wait
     void SetFileName(const std::string& name); // typing in the file box
 
-    std::vector<std::uint8_t> Shown;    // every page drawn, in order
-    std::vector<std::uint8_t> Progress; // every progress value shown
-    int RecentAdds = 0;                 // AddRecent calls
-    std::atomic<bool> Shutdown{false};  // the shutdown option
-    std::atomic<int> Wakes{0};          // WakeMainThread calls so far
+    std::vector<std::uint8_t> Shown;                                 // every page drawn, in order
+    std::vector<std::uint8_t> Progress;                              // every progress value shown
+    int RecentAdds = 0;                                              // AddRecent calls
+    std::atomic<bool> Shutdown{false};                               // the shutdown option
+    std::atomic<int> Wakes{0};                                       // WakeMainThread calls so far
+    std::vector<std::pair<std::string, TComErrorKind>> OpenFailures; // PortOpenFailed calls
 
     // ---- TWorkerHost -------------------------------------------------------------------------
     std::uint8_t Page() const override { return PageValue.load(); }
     void SetPage(std::uint8_t page) override { PageValue.store(page); }
     bool NextEnabled() const override { return NextOn.load(); }
-    std::string IniPath() const override { return Ini; }
+    std::filesystem::path IniPath() const override { return Ini; }
     TComPort& SerIF() override { return Port; }
     bool ShutdownChecked() const override { return Shutdown.load(); }
     void WakeMainThread() override;
     void ShowPage() override;
     void ShowProgress(std::uint8_t percent) override { Progress.push_back(percent); }
     void AddRecent() override { ++RecentAdds; }
+    // Worker thread; read by the test once the stage is over.
+    void PortOpenFailed(const std::string& deviceName, const EComError& error) override
+    {
+        OpenFailures.emplace_back(deviceName, error.Kind());
+    }
 
 private:
     TSerThread* Worker = nullptr;

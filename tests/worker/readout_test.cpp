@@ -36,7 +36,7 @@ public:
     std::uint8_t Page() const override { return Base.Page(); }
     void SetPage(std::uint8_t page) override { Base.SetPage(page); }
     bool NextEnabled() const override { return Base.NextEnabled(); }
-    std::string IniPath() const override { return Base.IniPath(); }
+    std::filesystem::path IniPath() const override { return Base.IniPath(); }
     TComPort& SerIF() override { return Base.SerIF(); }
     bool ShutdownChecked() const override { return Base.ShutdownChecked(); }
     void WakeMainThread() override { Base.WakeMainThread(); }

@@ -1,0 +1,103 @@
+#include "app/cli/cliloop.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <poll.h>
+#include <pthread.h>
+#include <stdexcept>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+// SIGINT stays blocked in every thread while the loop exists (threads inherit the mask of the
+// thread that starts them), so that it arrives only through the signalfd.
+struct TCliLoop::TSystem
+{
+    sigset_t Signals{};
+    int Interrupt = -1;
+    int WakeFd = -1;
+
+    TSystem()
+    {
+        sigemptyset(&Signals);
+        sigaddset(&Signals, SIGINT);
+        pthread_sigmask(SIG_BLOCK, &Signals, nullptr);
+        Interrupt = signalfd(-1, &Signals, SFD_CLOEXEC | SFD_NONBLOCK);
+        WakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        if (Interrupt < 0 || WakeFd < 0) {
+            Close();
+            throw std::runtime_error("cannot watch for Ctrl+C");
+        }
+    }
+    ~TSystem() { Close(); }
+    void Close()
+    {
+        if (Interrupt >= 0)
+            close(Interrupt);
+        if (WakeFd >= 0)
+            close(WakeFd);
+        Interrupt = WakeFd = -1;
+    }
+    // The second Ctrl+C ends the program at once: the other threads keep SIGINT blocked, so the
+    // signal goes to the main thread with its default action.
+    void ReleaseInterrupt() { pthread_sigmask(SIG_UNBLOCK, &Signals, nullptr); }
+};
+
+TCliLoop::TCliLoop() : System(std::make_unique<TSystem>()) {}
+
+TCliLoop::~TCliLoop() = default;
+
+void TCliLoop::Wake()
+{
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = write(System->WakeFd, &one, sizeof one);
+}
+
+void TCliLoop::Post(std::function<void()> fn)
+{
+    Posted.push_back(std::move(fn));
+}
+
+void TCliLoop::Quit(int code)
+{
+    if (Quitting)
+        return;
+    Quitting = true;
+    QuitCode = code;
+}
+
+int TCliLoop::Run(const std::function<void()>& onWake, const std::function<void()>& onInterrupt)
+{
+    bool interrupted = false;
+    while (!Quitting) {
+        if (!Posted.empty()) {
+            const std::function<void()> fn = std::move(Posted.front());
+            Posted.pop_front();
+            fn();
+            continue;
+        }
+        pollfd fds[2] = {{System->WakeFd, POLLIN, 0}, {System->Interrupt, POLLIN, 0}};
+        const nfds_t count = interrupted ? 1 : 2;
+        if (poll(fds, count, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            throw std::runtime_error("poll failed");
+        }
+        if (fds[0].revents & POLLIN) {
+            std::uint64_t value = 0;
+            [[maybe_unused]] const ssize_t got = read(System->WakeFd, &value, sizeof value);
+            onWake();
+        }
+        if (!interrupted && (fds[1].revents & POLLIN)) {
+            signalfd_siginfo info{};
+            while (read(System->Interrupt, &info, sizeof info) ==
+                   static_cast<ssize_t>(sizeof info)) {
+            }
+            interrupted = true;
+            System->ReleaseInterrupt();
+            onInterrupt();
+        }
+    }
+    return QuitCode;
+}

@@ -1,0 +1,97 @@
+#include "app/platformfiles.h"
+
+#include <windows.h>
+
+namespace {
+
+struct THandle
+{
+    HANDLE Value;
+    explicit THandle(HANDLE h) : Value(h) {}
+    ~THandle()
+    {
+        if (Value != INVALID_HANDLE_VALUE)
+            CloseHandle(Value);
+    }
+    THandle(const THandle&) = delete;
+    THandle& operator=(const THandle&) = delete;
+    bool Valid() const { return Value != INVALID_HANDLE_VALUE; }
+};
+
+// True when the handle is an ordinary file on a disk, not a folder, pipe, console or device.
+bool IsRegularFile(HANDLE file)
+{
+    BY_HANDLE_FILE_INFORMATION info{};
+    return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
+           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+} // namespace
+
+std::optional<std::string> ReadRegularFile(const std::filesystem::path& path, std::size_t limit)
+{
+    THandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file.Valid() || !IsRegularFile(file.Value) || !GetFileSizeEx(file.Value, &size) ||
+        static_cast<unsigned long long>(size.QuadPart) > limit)
+        return std::nullopt;
+    std::string content(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD got = 0;
+    if (!content.empty() &&
+        (!ReadFile(file.Value, content.data(), static_cast<DWORD>(content.size()), &got, nullptr) ||
+         got != content.size()))
+        return std::nullopt;
+    return content;
+}
+
+bool ReplaceRegularFile(const std::filesystem::path& path, const std::string& content)
+{
+    // CreateFileW follows a symbolic link to its target, so the check is on what the name leads
+    // to; the replace below goes through the same name.
+    bool exists = false;
+    {
+        THandle old(CreateFileW(path.c_str(), 0,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (old.Valid()) {
+            if (!IsRegularFile(old.Value))
+                return false;
+            exists = true;
+        } else if (const DWORD error = GetLastError();
+                   error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+            return false;
+        }
+    }
+    if (!exists) {
+        std::error_code ignored;
+        std::filesystem::create_directories(path.parent_path(), ignored);
+    }
+
+    std::filesystem::path temporary = path;
+    temporary += L".tmp";
+    bool ok = false;
+    {
+        THandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.Valid())
+            return false;
+        DWORD written = 0;
+        ok =
+            (content.empty() || (WriteFile(file.Value, content.data(),
+                                           static_cast<DWORD>(content.size()), &written, nullptr) &&
+                                 written == content.size())) &&
+            FlushFileBuffers(file.Value);
+    }
+    if (ok && exists)
+        ok = ReplaceFileW(path.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                          nullptr, nullptr) ||
+             MoveFileExW(temporary.c_str(), path.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    else if (ok)
+        ok = MoveFileExW(temporary.c_str(), path.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!ok)
+        DeleteFileW(temporary.c_str());
+    return ok;
+}
