@@ -40,13 +40,24 @@ void TSerThread::Resume()
 void TSerThread::RequestBack()
 {
     BackFlag.store(true);
+    CancelPortWait();
 }
 
 void TSerThread::Terminate()
 {
     TerminateRequested.store(true);
+    CancelPortWait();
     std::lock_guard guard(Lock);
     Cond.notify_all();
+}
+
+void TSerThread::CancelPortWait()
+{
+    // Every exchange looks at the flags before its next byte; this ends a wait for the current
+    // write, which a device that stopped taking bytes would hold until the write's bound. The
+    // flag is set first, so a cancel that comes before the worker's next open is undone only
+    // when the worker will see the flag anyway.
+    HostRef.SerIF().CancelWrites();
 }
 
 void TSerThread::WaitFor()

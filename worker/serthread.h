@@ -32,10 +32,11 @@ public:
     // ---- Called by the window, on the main thread -------------------------------------------
     bool Suspended() const; // parked by a synchronized park call
     void Resume();          // if parked: wake it; if a park call is queued: cancel it
-    void RequestBack();     // BackRequested := true (the caller then resumes it if parked)
-    void Terminate();       // termination request
-    void WaitFor();         // until the thread has ended, serving its synchronized calls
-    void ServeCalls();      // run the worker's pending synchronized calls
+    // BackRequested := true (the caller then resumes it if parked); ends a port wait at once.
+    void RequestBack();
+    void Terminate();  // termination request; ends a port wait at once
+    void WaitFor();    // until the thread has ended, serving its synchronized calls
+    void ServeCalls(); // run the worker's pending synchronized calls
     void SetDumpFileName(const std::string& name); // hand-over on page 4
 
     // ---- Shared flags (atomic: read and written by both threads) ----------------------------
@@ -73,6 +74,7 @@ private:
     void Execute(); // the thread body
     void Park();
     void WriteTraceFile();
+    void CancelPortWait();            // any thread
     void RunStage(std::uint8_t page); // Connect on page 5, ReadOut on 6; a throw gives ResultCode 3
 
     TWorkerHost& HostRef;

@@ -176,6 +176,20 @@ TEST_F(CliReadOut, CtrlCDuringTheReadOutActsAsBack)
     EXPECT_EQ(trace.back(), '\r');
 }
 
+TEST_F(CliReadOut, CtrlCWhileTheServerTakesNoBytesEndsTheRun)
+{
+    const std::string out = Dir.Path() + "/stdout";
+    // The server answers the probe, then takes nothing more: the tool waits in a write.
+    TProcess process(Command({"--stall-after", "1"}, {Dump}), {}, out);
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (ReadFile(out).find("takes no more bytes") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline && !process.WaitFor(20ms)) {
+    }
+    process.SignalGroup(SIGINT);
+    EXPECT_EQ(process.WaitFor(20s), 130) << ReadFile(out);
+    EXPECT_FALSE(ReadFileIfExists(Dump)) << "a connect never touches the dump";
+}
+
 TEST(CliArguments, HelpAndBadArgumentsAsCommandLineToolsDo)
 {
     const TRunResult help = RunProgram({SRVDIAG_CLI_BIN, "--help"}, {}, 10s);
