@@ -1,0 +1,10 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Writes the dump file in one piece: creates the file, or replaces the content of an existing
+// regular file (also one a link leads to). A name that leads to anything else (a FIFO, a device,
+// a folder) is refused, and opening never waits for another program. Gives the number of bytes
+// written, or -1 when the file could not be created or written; a failing close is ignored.
+long WriteOutputFile(const std::string& name, const char* data, std::size_t count);
