@@ -3,8 +3,10 @@
 #include <cstddef>
 #include <string>
 
-// Writes the dump file in one piece: creates the file, or replaces the content of an existing
-// regular file (also one a link leads to). A name that leads to anything else (a FIFO, a device,
-// a folder) is refused, and opening never waits for another program. Gives the number of bytes
-// written, or -1 when the file could not be created or written; a failing close is ignored.
-long WriteOutputFile(const std::string& name, const char* data, std::size_t count);
+// Writes a file of the worker (the dump, the trace) in one piece: creates it, or replaces the
+// content of an existing regular file (also one a link leads to). A name that leads to anything
+// else (a FIFO, a device, a folder) is refused, and opening never waits for another program.
+// Gives the number of bytes written, or -1 when the file could not be created or written, with
+// the reason in `error` when given; a failing close is ignored.
+long WriteOutputFile(const std::string& name, const char* data, std::size_t count,
+                     std::string* error = nullptr);

@@ -1,10 +1,10 @@
 #include "worker/serthread.h"
 
 #include "serial/comport.h"
+#include "worker/outputfile.h"
 #include "worker/workerhost.h"
 
 #include <exception>
-#include <fstream>
 
 TSerThread::TSerThread(TWorkerHost& host, std::unique_ptr<TStages> stages)
     : HostRef(host), Stages(std::move(stages)), Thread([this] { Execute(); })
@@ -213,11 +213,22 @@ void TSerThread::Execute()
 
 void TSerThread::WriteTraceFile()
 {
+    // A trace that cannot be written must not hide the failure page; why it could not is kept
+    // for a caller that reports it.
+    std::string error;
     try {
-        std::ofstream file(HostRef.TracePath(), std::ios::binary | std::ios::trunc);
-        file.write(Trace.data(), static_cast<std::streamsize>(Trace.size()));
-        file.close();
-    } catch (...) {
-        // A trace that cannot be written must not hide the failure page.
+        if (WriteOutputFile(HostRef.TracePath(), Trace.data(), Trace.size(), &error) < 0 &&
+            error.empty())
+            error = "cannot be written";
+    } catch (const std::exception& e) {
+        error = e.what();
     }
+    std::lock_guard guard(Lock);
+    TraceError = error;
+}
+
+std::string TSerThread::TraceFileError() const
+{
+    std::lock_guard guard(Lock);
+    return TraceError;
 }

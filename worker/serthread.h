@@ -51,6 +51,8 @@ public:
     std::uint8_t ProgressPercent = 0;
     bool LinkOk = false;
     std::string DumpFileName() const; // copy taken under the lock
+    // Why the last trace file could not be written; empty when it was (or none was due yet).
+    std::string TraceFileError() const;
 
     TWorkerHost& Host() { return HostRef; }
     TComPort& SerIF();
@@ -90,6 +92,7 @@ private:
     bool Finished = false;
     std::deque<std::function<void()>*> PendingCalls;
     std::string DumpName;
+    std::string TraceError;
     bool ParkPending = false;      // park call queued, not yet run by the main thread
     bool ParkCancelled = false;    // a resume arrived while the park call was queued
     std::uint64_t QueuedCalls = 0; // synchronized calls queued so far

@@ -46,6 +46,11 @@ std::string TCliHost::TracePath() const
     return Trace;
 }
 
+std::string TCliHost::TraceFileError() const
+{
+    return Worker ? Worker->TraceFileError() : std::string();
+}
+
 void TCliHost::WakeMainThread()
 {
     const std::uint64_t one = 1;

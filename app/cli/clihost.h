@@ -34,6 +34,8 @@ public:
     // Ends the read-out at its next byte, as Back does in the window (the dump then holds the
     // blocks read so far); the event loop then quits with 130.
     void Interrupt();
+    // Why the worker could not write the trace file after a failure; empty when it did.
+    std::string TraceFileError() const;
 
     // ---- TWorkerHost ----------------------------------------------------------------------
     std::uint8_t Page() const override { return PageValue.load(); }

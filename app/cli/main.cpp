@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <pthread.h>
+#include <string>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -53,6 +54,16 @@ private:
     sigset_t Signals{};
     int Fd = -1;
 };
+
+// Where the trace of a failed read-out is, or why there is none.
+void ReportTrace(const std::string& path, const std::string& error)
+{
+    if (error.empty())
+        std::fprintf(stderr, "srvdiag-cli: trace written to %s\n", path.c_str());
+    else
+        std::fprintf(stderr, "srvdiag-cli: trace could not be written to %s: %s\n", path.c_str(),
+                     error.c_str());
+}
 
 } // namespace
 
@@ -95,7 +106,6 @@ int main(int argc, char** argv)
 
     const int code = QCoreApplication::exec();
     if (code >= 1 && code <= 3)
-        std::fprintf(stderr, "srvdiag-cli: trace written to %s\n",
-                     QFile::encodeName(paths.TracePath).constData());
+        ReportTrace(QFile::encodeName(paths.TracePath).toStdString(), host.TraceFileError());
     return code;
 }

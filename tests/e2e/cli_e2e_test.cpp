@@ -190,6 +190,21 @@ TEST_F(CliReadOut, CtrlCWhileTheServerTakesNoBytesEndsTheRun)
     EXPECT_FALSE(ReadFileIfExists(Dump)) << "a connect never touches the dump";
 }
 
+TEST_F(CliReadOut, TraceThatCannotBeWrittenIsReportedSoWithTheReason)
+{
+    std::filesystem::create_directory(Cli + ".ERR"); // the trace file's name taken by a folder
+    std::vector<std::string> argv{"/bin/sh", "-c", "exec \"$@\" 2>&1", "sh"};
+    const std::vector<std::string> command = Command({"--no-server"}, {Dump});
+    argv.insert(argv.end(), command.begin(), command.end());
+    const TRunResult run = RunProgram(argv, {}, 60s);
+    EXPECT_EQ(run.ExitCode, 2);
+    const std::size_t report = run.Output.find("srvdiag-cli: trace could not be written to ");
+    ASSERT_NE(report, std::string::npos) << run.Output;
+    EXPECT_NE(run.Output.find("srvdiag-cli.ERR: Is a directory\n", report), std::string::npos)
+        << run.Output;
+    EXPECT_EQ(run.Output.find("trace written"), std::string::npos);
+}
+
 TEST(CliArguments, HelpAndBadArgumentsAsCommandLineToolsDo)
 {
     const TRunResult help = RunProgram({SRVDIAG_CLI_BIN, "--help"}, {}, 10s);
