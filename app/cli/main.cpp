@@ -55,6 +55,14 @@ private:
     int Fd = -1;
 };
 
+// A reader of the texts that goes away (`srvdiag-cli out.DMP | head -c1`) must not end the
+// read-out: writing to it then fails with EPIPE, which the texts ignore, instead of SIGPIPE
+// killing the program before the dump is written. Set before any thread starts.
+void IgnoreBrokenPipe()
+{
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
 // Where the trace of a failed read-out is, or why there is none.
 void ReportTrace(const std::string& path, const std::string& error)
 {
@@ -69,6 +77,7 @@ void ReportTrace(const std::string& path, const std::string& error)
 
 int main(int argc, char** argv)
 {
+    IgnoreBrokenPipe();
     TInterruptWatch interrupt;
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("srvdiag-cli"));

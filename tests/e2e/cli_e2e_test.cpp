@@ -205,6 +205,18 @@ TEST_F(CliReadOut, TraceThatCannotBeWrittenIsReportedSoWithTheReason)
     EXPECT_EQ(run.Output.find("trace written"), std::string::npos);
 }
 
+TEST_F(CliReadOut, ReaderOfTheOutputThatGoesAwayDoesNotEndTheReadOut)
+{
+    // As `srvdiag-cli out.DMP | head -c1`: the pipe closes after the first byte of the texts.
+    std::vector<std::string> argv{"/bin/bash", "-c",
+                                  "\"$@\" | head -c1 >/dev/null; exit ${PIPESTATUS[0]}", "bash"};
+    const std::vector<std::string> command = Command({}, {Dump});
+    argv.insert(argv.end(), command.begin(), command.end());
+    const TRunResult run = RunProgram(argv, {}, 60s);
+    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_TRUE(ReadFileIfExists(Dump) == PatternImage()) << "the dump is complete";
+}
+
 TEST(CliArguments, HelpAndBadArgumentsAsCommandLineToolsDo)
 {
     const TRunResult help = RunProgram({SRVDIAG_CLI_BIN, "--help"}, {}, 10s);
