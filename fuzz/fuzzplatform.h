@@ -28,6 +28,7 @@ public:
     std::int32_t StartWrite(const void* buffer, std::int32_t length) override;
     bool WritePending() const override { return false; }
     std::int32_t FinishWrite(std::int32_t& transferred) override;
+    void CancelWrites() override {} // no call here ever waits
     std::int32_t ClearCommError(std::uint32_t* errors, std::int32_t* inputCount) override;
     bool ErrorStateBlocks() const override { return false; }
     std::int32_t GetModemStatus(std::uint32_t& status) override;

@@ -421,6 +421,11 @@ void TCustomComPort::PurgeOutput()
         Check(Platform->Purge(PurgeFlag::TxAbort | PurgeFlag::TxClear));
 }
 
+void TCustomComPort::CancelWrites()
+{
+    Platform->CancelWrites();
+}
+
 TModemStatus TCustomComPort::ModemStatus()
 {
     if (!Active())

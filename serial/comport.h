@@ -104,6 +104,12 @@ public:
     void PurgeInput();         // drops unread input; nothing on a closed port
     void PurgeOutput();        // drops unsent output; nothing on a closed port
     TModemStatus ModemStatus();
+    // Ends at once the wait for a write of the thread that uses the port, and every later one
+    // until the port is next opened, with EComError (the system's code for a cancelled
+    // operation); reads keep their timeouts. The one operation any thread may call at any time:
+    // a window or a Ctrl+C handler uses it, so that a device that stopped taking bytes cannot
+    // hold the worker.
+    void CancelWrites();
 
     // ---- Events -------------------------------------------------------------------------------
     TOpenCloseEvent AfterClose, AfterOpen, BeforeClose, BeforeOpen;

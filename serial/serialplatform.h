@@ -70,7 +70,8 @@ inline constexpr std::uint32_t RxClear = 0x8;
 // The platform layer under the port: one device, opened exclusively. Every operation that can
 // fail returns the system error code (0 on success); the port turns a code into EComError with
 // the text from SystemMessage. All calls come from the thread that uses the port, except
-// WaitCommEvent (the event thread) and SetCommMask(0) (which also ends a pending WaitCommEvent).
+// WaitCommEvent (the event thread), SetCommMask(0) (which also ends a pending WaitCommEvent) and
+// CancelWrites (any thread).
 class TSerialPlatform
 {
 public:
@@ -95,6 +96,13 @@ public:
     virtual std::int32_t StartWrite(const void* buffer, std::int32_t length) = 0;
     virtual bool WritePending() const = 0;
     virtual std::int32_t FinishWrite(std::int32_t& transferred) = 0;
+    // Ends at once a FinishWrite waiting on another thread, and makes every later FinishWrite
+    // that would have to wait return at once too, until the next Open: each returns the
+    // system's code for a cancelled operation, with the bytes transferred so far. Also when the
+    // device takes no more bytes. Reads are not touched: their timeouts end them. The only call
+    // that may come from any thread at any time (open or closed, also during Open or Close on
+    // the port's thread); it never fails.
+    virtual void CancelWrites() = 0;
 
     // Line error bits (CE_*) since the last call, and the count of waiting input bytes; either
     // pointer may be null when the caller does not want it.

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <asm/ioctls.h>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -131,12 +132,14 @@ constexpr int kLineSamplePeriodMs = 10;
 class TLinuxSerialPlatform final : public TSerialPlatform
 {
 public:
+    TLinuxSerialPlatform() : CancelWake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
     ~TLinuxSerialPlatform() override { Close(); }
 
     bool IsOpen() const override { return Fd.Valid(); }
 
     std::int32_t Open(const std::string& deviceName) override
     {
+        ClearCancel();
         TUniqueFd fd(::open(deviceName.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
         if (!fd.Valid())
             return errno;
@@ -360,7 +363,7 @@ public:
     {
         std::int32_t code = 0;
         while (Write.Done < Write.Length && !Write.Aborted) {
-            code = WaitFor(POLLOUT, Write.TotalDeadline);
+            code = WaitFor(POLLOUT, Write.TotalDeadline, true);
             if (code == ETIMEDOUT) {
                 code = 0;
                 break;
@@ -381,6 +384,13 @@ public:
         Write.Pending = false;
         transferred = Write.Done;
         return code;
+    }
+
+    void CancelWrites() override
+    {
+        Cancelled.store(true);
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(CancelWake.Get(), &one, sizeof one);
     }
 
     std::int32_t ClearCommError(std::uint32_t* errors, std::int32_t* inputCount) override
@@ -575,12 +585,25 @@ public:
     }
 
 private:
-    // Waits until the device is ready for `events` or the deadline passes: 0 ready, ETIMEDOUT,
-    // EIO when the device hung up or failed, or the poll's own error.
-    std::int32_t WaitFor(short events, std::int64_t deadline)
+    // A cancel from before this open no longer counts; one that comes during it does.
+    void ClearCancel()
     {
-        pollfd p{Fd.Get(), events, 0};
+        Cancelled.store(false);
+        std::uint64_t value = 0;
+        [[maybe_unused]] const ssize_t n = ::read(CancelWake.Get(), &value, sizeof value);
+    }
+
+    // Waits until the device is ready for `events` or the deadline passes: 0 ready, ETIMEDOUT,
+    // ECANCELED after CancelWrites (a write's wait only), EIO when the device hung up or failed,
+    // or the poll's own error. The cancel's eventfd sits in the same poll, so a device that
+    // takes no more bytes cannot hold a write.
+    std::int32_t WaitFor(short events, std::int64_t deadline, bool cancellable = false)
+    {
+        pollfd fds[2] = {{Fd.Get(), events, 0}, {cancellable ? CancelWake.Get() : -1, POLLIN, 0}};
+        pollfd& p = fds[0];
         while (true) {
+            if (cancellable && Cancelled.load())
+                return ECANCELED;
             timespec timeout{};
             timespec* limit = nullptr;
             if (deadline != kNoDeadline) {
@@ -591,7 +614,7 @@ private:
                 timeout.tv_nsec = static_cast<long>(left % 1000000000);
                 limit = &timeout;
             }
-            const int n = ppoll(&p, 1, limit, nullptr);
+            const int n = ppoll(fds, 2, limit, nullptr);
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
@@ -599,6 +622,13 @@ private:
             }
             if (n == 0)
                 return ETIMEDOUT;
+            if (fds[1].revents != 0) {
+                // Left over from a cancel before the last open: only the flag counts, and it is
+                // tested again before the next poll.
+                std::uint64_t value = 0;
+                [[maybe_unused]] const ssize_t r = ::read(CancelWake.Get(), &value, sizeof value);
+                continue;
+            }
             if (p.revents & POLLNVAL)
                 return EBADF;
             if (p.revents & events)
@@ -626,6 +656,11 @@ private:
 
     std::vector<std::pair<pid_t, int>> SavedNice; // each thread's value before the open
     std::atomic<std::uint32_t> Mask{0};
+
+    // CancelWrites: the flag decides, the eventfd wakes a wait. Both live as long as the
+    // platform, so another thread may cancel while this one opens or closes the device.
+    TUniqueFd CancelWake;
+    std::atomic<bool> Cancelled{false};
 };
 
 } // namespace

@@ -10,6 +10,11 @@ namespace {
 
 constexpr std::int32_t WakeTimeoutMs = 50;
 constexpr std::int32_t LinkTimeoutMs = 350;
+// A write the server does not take within this long counts as failed, so that a server which
+// stopped reading (a hung firmware, a stalled endpoint) cannot hold the worker: a whole second,
+// plus two milliseconds a byte where a byte takes 1.15 ms at 9600 baud with 11 bits.
+constexpr std::int32_t WriteBoundMs = 1000;
+constexpr std::int32_t WriteMsPerByte = 2;
 constexpr std::uint8_t ProbeAnswer = 0x55;
 constexpr int MostProbeContinuations = 17;
 constexpr int WakeCounterStart = 66;
@@ -42,6 +47,8 @@ void TSerThread::BringUpLink()
     try {
         Trace = "USB" + port.DeviceName() + '\r';
         port.Timeouts().SetReadConstant(WakeTimeoutMs);
+        port.Timeouts().SetWriteConstant(WriteBoundMs);
+        port.Timeouts().SetWriteMultiplier(WriteMsPerByte);
         port.FlowControl().SetDTR(dcDisable);
         port.FlowControl().SetRTS(rcEnable);
         try {

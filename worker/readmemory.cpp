@@ -1,9 +1,8 @@
+#include "worker/outputfile.h"
 #include "worker/serthread.h"
 #include "worker/workerhost.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,11 +11,6 @@ namespace {
 constexpr std::size_t MemorySize = 1536;
 constexpr std::size_t BlockSize = 12;
 constexpr std::uint8_t ShutdownCommand = 4;
-
-struct TFileCloser
-{
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 } // namespace
 
@@ -60,12 +54,10 @@ void TSerThread::ReadMemory()
         return;
     }
 
-    // Written once, after the read: also the blocks read before a Back or a close. Unbuffered,
-    // so a full disk shows in the count written rather than in a later close.
-    long written = -1;
-    std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(DumpFileName().string().c_str(), "wb"));
-    if (file && std::setvbuf(file.get(), nullptr, _IONBF, 0) == 0)
-        written = static_cast<long>(std::fwrite(buffer.data(), 1, count, file.get()));
+    // Written once, after the read: also the blocks read before a Back or a close. Only to a
+    // regular file: a FIFO would block the worker until some reader came, a device would take
+    // the memory away without a trace.
+    const long written = WriteOutputFile(DumpFileName(), buffer.data(), count);
     if (Terminated() || BackRequested() || count != MemorySize ||
         written != static_cast<long>(MemorySize))
         SetResultCode(1);

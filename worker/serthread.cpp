@@ -2,10 +2,10 @@
 
 #include "app/wizardpages.h"
 #include "serial/comport.h"
+#include "worker/outputfile.h"
 #include "worker/workerhost.h"
 
 #include <exception>
-#include <fstream>
 
 TSerThread::TSerThread(TWorkerHost& host, std::unique_ptr<TStages> stages)
     : HostRef(host), Stages(std::move(stages)), Thread([this] { Execute(); })
@@ -41,13 +41,24 @@ void TSerThread::Resume()
 void TSerThread::RequestBack()
 {
     BackFlag.store(true);
+    CancelPortWait();
 }
 
 void TSerThread::Terminate()
 {
     TerminateRequested.store(true);
+    CancelPortWait();
     std::lock_guard guard(Lock);
     Cond.notify_all();
+}
+
+void TSerThread::CancelPortWait()
+{
+    // Every exchange looks at the flags before its next byte; this ends a wait for the current
+    // write, which a device that stopped taking bytes would hold until the write's bound. The
+    // flag is set first, so a cancel that comes before the worker's next open is undone only
+    // when the worker will see the flag anyway.
+    HostRef.SerIF().CancelWrites();
 }
 
 void TSerThread::WaitFor()
@@ -198,8 +209,22 @@ void TSerThread::Execute()
 
 void TSerThread::WriteTraceFile()
 {
-    // A trace that cannot be written must not hide the failure page: the stream only sets its
-    // failure state.
-    std::ofstream file(HostRef.TracePath(), std::ios::binary | std::ios::trunc);
-    file.write(Trace.data(), static_cast<std::streamsize>(Trace.size()));
+    // A trace that cannot be written must not hide the failure page; why it could not is kept
+    // for a caller that reports it.
+    std::string error;
+    try {
+        if (WriteOutputFile(HostRef.TracePath(), Trace.data(), Trace.size(), &error) < 0 &&
+            error.empty())
+            error = "cannot be written";
+    } catch (const std::exception& e) {
+        error = e.what();
+    }
+    std::lock_guard guard(Lock);
+    TraceError = error;
+}
+
+std::string TSerThread::TraceFileError() const
+{
+    std::lock_guard guard(Lock);
+    return TraceError;
 }

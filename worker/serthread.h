@@ -33,10 +33,11 @@ public:
     // ---- Called by the window, on the main thread -------------------------------------------
     bool Suspended() const; // parked by a synchronized park call
     void Resume();          // if parked: wake it; if a park call is queued: cancel it
-    void RequestBack();     // BackRequested := true (the caller then resumes it if parked)
-    void Terminate();       // termination request
-    void WaitFor();         // until the thread has ended, serving its synchronized calls
-    void ServeCalls();      // run the worker's pending synchronized calls
+    // BackRequested := true (the caller then resumes it if parked); ends a port wait at once.
+    void RequestBack();
+    void Terminate();  // termination request; ends a port wait at once
+    void WaitFor();    // until the thread has ended, serving its synchronized calls
+    void ServeCalls(); // run the worker's pending synchronized calls
     void SetDumpFileName(const std::filesystem::path& name); // hand-over on page 4
 
     // ---- Shared flags (atomic: read and written by both threads) ----------------------------
@@ -51,6 +52,8 @@ public:
     std::uint8_t ProgressPercent = 0;
     bool LinkOk = false;
     std::filesystem::path DumpFileName() const; // copy taken under the lock
+    // Why the last trace file could not be written; empty when it was (or none was due yet).
+    std::string TraceFileError() const;
 
     TWorkerHost& Host() { return HostRef; }
     TComPort& SerIF();
@@ -74,6 +77,7 @@ private:
     void Execute(); // the thread body
     void Park();
     void WriteTraceFile();
+    void CancelPortWait();            // any thread
     void RunStage(std::uint8_t page); // Connect on page 5, ReadOut on 6; a throw gives ResultCode 3
 
     TWorkerHost& HostRef;
@@ -89,6 +93,7 @@ private:
     bool Finished = false;
     std::deque<std::function<void()>*> PendingCalls;
     std::filesystem::path DumpName;
+    std::string TraceError;
     bool ParkPending = false;      // park call queued, not yet run by the main thread
     bool ParkCancelled = false;    // a resume arrived while the park call was queued
     std::uint64_t QueuedCalls = 0; // synchronized calls queued so far

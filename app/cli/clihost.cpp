@@ -34,6 +34,11 @@ std::filesystem::path TCliHost::TracePath() const
     return Trace;
 }
 
+std::string TCliHost::TraceFileError() const
+{
+    return Worker ? Worker->TraceFileError() : std::string();
+}
+
 void TCliHost::WakeMainThread()
 {
     Loop.Wake();

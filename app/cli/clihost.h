@@ -37,6 +37,8 @@ public:
     // blocks read so far); the loop then quits with 130.
     void Interrupt();
     void ServeWorker(); // main thread, on the loop's wake-up: run the worker's pending calls
+    // Why the worker could not write the trace file after a failure; empty when it did.
+    std::string TraceFileError() const;
 
     // ---- TWorkerHost ----------------------------------------------------------------------
     std::uint8_t Page() const override { return PageValue.load(); }

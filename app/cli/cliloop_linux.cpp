@@ -20,6 +20,10 @@ struct TCliLoop::TSystem
 
     TSystem()
     {
+        // A reader of the texts that goes away (`srvdiag-cli out.DMP | head -c1`) must not end
+        // the read-out: writing to it then fails with EPIPE, which the texts ignore, instead of
+        // SIGPIPE killing the program before the dump is written.
+        std::signal(SIGPIPE, SIG_IGN);
         sigemptyset(&Signals);
         sigaddset(&Signals, SIGINT);
         pthread_sigmask(SIG_BLOCK, &Signals, nullptr);

@@ -9,11 +9,27 @@
 #include "worker/stages.h"
 
 #include <cstdio>
+#include <string>
 #include <unistd.h>
+
+namespace {
+
+// Where the trace of a failed read-out is, or why there is none.
+void ReportTrace(const std::string& path, const std::string& error)
+{
+    if (error.empty())
+        std::fprintf(stderr, "srvdiag-cli: trace written to %s\n", path.c_str());
+    else
+        std::fprintf(stderr, "srvdiag-cli: trace could not be written to %s: %s\n", path.c_str(),
+                     error.c_str());
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
-    // Before any other thread: Ctrl+C is then taken by the loop alone.
+    // Before any other thread: Ctrl+C is then taken by the loop alone, and a reader of the texts
+    // that goes away cannot end the read-out.
     TCliLoop loop;
 
     const TCliParse parse =
@@ -39,7 +55,6 @@ int main(int argc, char** argv)
 
     const int code = loop.Run([&] { host.ServeWorker(); }, [&] { host.Interrupt(); });
     if (code >= 1 && code <= 3)
-        std::fprintf(stderr, "srvdiag-cli: trace written to %s\n",
-                     paths.TracePath.string().c_str());
+        ReportTrace(paths.TracePath.string(), host.TraceFileError());
     return code;
 }

@@ -176,6 +176,47 @@ TEST_F(CliReadOut, CtrlCDuringTheReadOutActsAsBack)
     EXPECT_EQ(trace.back(), '\r');
 }
 
+TEST_F(CliReadOut, CtrlCWhileTheServerTakesNoBytesEndsTheRun)
+{
+    const std::string out = Dir.Path() + "/stdout";
+    // The server answers the probe, then takes nothing more: the tool waits in a write.
+    TProcess process(Command({"--stall-after", "1"}, {Dump}), {}, out);
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (ReadFile(out).find("takes no more bytes") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline && !process.WaitFor(20ms)) {
+    }
+    process.SignalGroup(SIGINT);
+    EXPECT_EQ(process.WaitFor(20s), 130) << ReadFile(out);
+    EXPECT_FALSE(ReadFileIfExists(Dump)) << "a connect never touches the dump";
+}
+
+TEST_F(CliReadOut, TraceThatCannotBeWrittenIsReportedSoWithTheReason)
+{
+    std::filesystem::create_directory(Cli + ".ERR"); // the trace file's name taken by a folder
+    std::vector<std::string> argv{"/bin/sh", "-c", "exec \"$@\" 2>&1", "sh"};
+    const std::vector<std::string> command = Command({"--no-server"}, {Dump});
+    argv.insert(argv.end(), command.begin(), command.end());
+    const TRunResult run = RunProgram(argv, {}, 60s);
+    EXPECT_EQ(run.ExitCode, 2);
+    const std::size_t report = run.Output.find("srvdiag-cli: trace could not be written to ");
+    ASSERT_NE(report, std::string::npos) << run.Output;
+    EXPECT_NE(run.Output.find("srvdiag-cli.ERR: Is a directory\n", report), std::string::npos)
+        << run.Output;
+    EXPECT_EQ(run.Output.find("trace written"), std::string::npos);
+}
+
+TEST_F(CliReadOut, ReaderOfTheOutputThatGoesAwayDoesNotEndTheReadOut)
+{
+    // As `srvdiag-cli out.DMP | head -c1`: the pipe closes after the first byte of the texts.
+    std::vector<std::string> argv{"/bin/bash", "-c",
+                                  "\"$@\" | head -c1 >/dev/null; exit ${PIPESTATUS[0]}", "bash"};
+    const std::vector<std::string> command = Command({}, {Dump});
+    argv.insert(argv.end(), command.begin(), command.end());
+    const TRunResult run = RunProgram(argv, {}, 60s);
+    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_TRUE(ReadFileIfExists(Dump) == PatternImage()) << "the dump is complete";
+}
+
 TEST(CliArguments, HelpAndBadArgumentsAsCommandLineToolsDo)
 {
     const TRunResult help = RunProgram({SRVDIAG_CLI_BIN, "--help"}, {}, 10s);

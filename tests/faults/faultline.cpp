@@ -99,6 +99,8 @@ const char* FaultKindName(TFaultKind kind)
         return "short reply";
     case TFaultKind::HangUp:
         return "hang-up";
+    case TFaultKind::Stall:
+        return "stall";
     }
     return "?";
 }
@@ -221,6 +223,10 @@ void TFaultLine::StopServer()
         }
         RelayThread.join();
     }
+    if (Stalled && Keeper >= 0)
+        tcflow(Keeper, TCOON);
+    Stalled = false;
+    StallDue = false;
     if (Sim)
         Sim->Stop();
     if (SimThread.joinable())
@@ -290,6 +296,14 @@ void TFaultLine::Relay()
                 std::uint8_t byte = buffer[i];
                 if (OnServerByte(byte))
                     answers.push_back(static_cast<char>(byte));
+            }
+            if (StallDue && !answers.empty()) {
+                // The tool's side of the terminal stops sending, as towards a device whose
+                // input is full: its writes no longer complete. Before the answer goes out, so
+                // that no byte of the tool slips through first.
+                tcflow(Keeper, TCOOFF);
+                StallDue = false;
+                Stalled = true;
             }
             Deliver(answers);
         }
@@ -392,6 +406,9 @@ void TFaultLine::Strike()
         break;
     case TFaultKind::HangUp:
         HungUp = true;
+        break;
+    case TFaultKind::Stall:
+        StallDue = true;
         break;
     case TFaultKind::WrongAnswer:
         if (Position == TFaultPosition::Link1) {

@@ -35,6 +35,7 @@ enum class TFaultKind : std::uint8_t {
     WrongChecksum, // the reply checksum does not match the data
     ShortReply,    // the last byte of the frame's answer is missing
     HangUp,        // the device vanishes when the position's byte arrives, as an unplug does
+    Stall,         // the position's byte is answered, then the device takes no more bytes
 };
 
 const char* FaultPositionName(TFaultPosition position);
@@ -94,6 +95,8 @@ private:
     bool Muted = false;
     bool Corrupted = false; // the wrong answer has been given
     bool HungUp = false;
+    bool StallDue = false; // Stall struck: stop taking bytes once the answer is delivered
+    bool Stalled = false;
 
     std::atomic<bool> StruckFlag{false};
     int Master = -1, Keeper = -1, SimSide = -1, RelaySide = -1, StopFd = -1;

@@ -33,6 +33,15 @@ std::string ReadFile(const QString& path)
     return text.str();
 }
 
+std::string PositionTestName(const ::testing::TestParamInfo<P>& info)
+{
+    std::string name = FaultPositionName(info.param);
+    for (char& c : name)
+        if (c == ' ')
+            c = '_';
+    return name;
+}
+
 bool InReadOut(P position)
 {
     return position == P::Shutdown || BlockOf(position) >= 0;
@@ -56,7 +65,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(Dir.isValid());
-        Line = std::make_unique<TFaultLine>(TFaultKind::Silence, GetParam());
+        Line = std::make_unique<TFaultLine>(Kind(), GetParam());
         Main = std::make_unique<TMain>(MakeSerialStages(std::make_unique<TLineLister>(*Line)),
                                        Dir.filePath("srvdiag"));
         std::ofstream(Dump().toStdString(), std::ios::binary) << OldDump;
@@ -80,6 +89,8 @@ protected:
         Main.reset();
         Line.reset();
     }
+
+    virtual TFaultKind Kind() const { return TFaultKind::Silence; }
 
     void Next()
     {
@@ -124,12 +135,36 @@ INSTANTIATE_TEST_SUITE_P(EachStage, StageCut,
                          ::testing::Values(P::Probe, P::Wake, P::Ident1, P::Ident4, P::Link1,
                                            P::Link2, P::Shutdown, P::Block0, P::Block63,
                                            P::Block127),
-                         [](const ::testing::TestParamInfo<P>& info) {
-                             std::string name = FaultPositionName(info.param);
-                             for (char& c : name)
-                                 if (c == ' ')
-                                     c = '_';
-                             return name;
-                         });
+                         PositionTestName);
+
+// A server that answers, then stops taking bytes: the worker waits in a write that the server
+// never takes. Closing the window and Back end that wait; the bound of the write would end it
+// too, only later, so either way the window must close and Back must land on page 3.
+class StallCut : public StageCut
+{
+protected:
+    TFaultKind Kind() const override { return TFaultKind::Stall; }
+};
+
+TEST_P(StallCut, CloseEndsTheWaitingWrite)
+{
+    Main->close();
+    Main.reset(); // returns only once the worker has ended
+    EXPECT_EQ(ReadFile(Dump()), OldDump);
+}
+
+TEST_P(StallCut, BackEndsTheWaitingWriteOnPage3)
+{
+    Main->PrevBut->click();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return Main->Worker()->Suspended() && !Main->Worker()->BackRequested(); }, 20000));
+    EXPECT_EQ(Main->Page(), 3);
+    EXPECT_FALSE(Main->SerIF().Active());
+    EXPECT_EQ(ReadFile(Dump()), OldDump);
+}
+
+// At the probe, and after the last identification character, just before the link check.
+INSTANTIATE_TEST_SUITE_P(ConnectStage, StallCut, ::testing::Values(P::Probe, P::Ident19),
+                         PositionTestName);
 
 } // namespace

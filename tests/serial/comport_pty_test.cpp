@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <future>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <poll.h>
@@ -301,6 +302,34 @@ TEST(PtyPriority, ClassAppliesToEveryThreadAndEachGetsItsValueBack)
         changed.notify_all();
     }
     opener.join();
+}
+
+// A device that stops taking bytes: the master never reads, so a block far bigger than the
+// terminal holds stays pending, and with no write timeout only a cancel can end the next write.
+TEST_F(PtyPort, CancelEndsAWriteTheDeviceNeverTakesAndEveryOneUntilTheNextOpen)
+{
+    const std::string big(1 << 20, 'x');
+    Port.WriteString(big);
+    auto blocked =
+        std::async(std::launch::async, [this] { return CodeOf([this] { Port.WriteChar(0); }); });
+    EXPECT_EQ(blocked.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+    Port.CancelWrites(); // from another thread than the waiting one
+    ASSERT_EQ(blocked.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    EXPECT_EQ(blocked.get(), ECANCELED);
+
+    // A later write that has to wait ends at once as well; reads keep their timeouts.
+    Port.WriteString(big);
+    EXPECT_EQ(CodeOf([this] { Port.WriteChar(0); }), ECANCELED);
+    EXPECT_EQ(CodeOf([this] { Port.ReadChar(); }), 0); // "Timeout"
+
+    // A new open starts without the cancel, also one that came while the port was closed: the
+    // write's own bound ends it then.
+    Port.Close();
+    Port.CancelWrites();
+    Port.Open();
+    Port.Timeouts().SetWriteConstant(50);
+    Port.WriteString(big);
+    EXPECT_EQ(CodeOf([this] { Port.WriteChar(0); }), 0); // "Timeout"
 }
 
 TEST(PtyOpen, MissingDeviceFailsWithTheSystemText)

@@ -1,5 +1,6 @@
 #include "tests/worker/simrig.h"
 
+#include <future>
 #include <gtest/gtest.h>
 
 namespace {
@@ -177,4 +178,47 @@ TEST(LinkCheck, EchoOfTheFirstByteIsACommunicationError)
     // The second byte is never sent.
     EXPECT_EQ(rig.Worker.Trace,
               GoodConnectTrace(rig.Sim.SlaveName(), DefaultIdentification()) + "<0\r>0\r");
+}
+
+// A server that stops taking bytes (a hung firmware, a stalled endpoint) must not hold the
+// worker: a write it has not taken within the bound fails like any other, "!" in the trace.
+TEST(StalledServer, WritesItNeverTakesFailWithinTheirBoundAndEndTheStage)
+{
+    {
+        SCOPED_TRACE("after the probe: waking fails, the server is not found");
+        TStageRig rig(TSimOptions{.StallAfter = 1});
+        rig.BringUp();
+        EXPECT_EQ(rig.Worker.ResultCode(), 2);
+        EXPECT_EQ(rig.Worker.Trace,
+                  "USB" + rig.Sim.SlaveName() +
+                      "\r<0\r>0\r<0\r>-1\r!<0\r>-1\r<0\r>-1\r!<0\r>-1\r<128\r>-1\r");
+    }
+    {
+        SCOPED_TRACE("after the identification: the link check fails");
+        TStageRig rig(TSimOptions{.StallAfter = 21});
+        rig.BringUp();
+        ASSERT_EQ(rig.Worker.ResultCode(), 0);
+        rig.Worker.CheckLink(rig.Port());
+        EXPECT_FALSE(rig.Worker.LinkOk);
+        EXPECT_EQ(rig.Worker.ResultCode(), 3);
+        EXPECT_EQ(rig.Worker.Trace, GoodConnectTrace(rig.Sim.SlaveName(), DefaultIdentification()) +
+                                        "<0\r>-1\r!<0\r");
+    }
+}
+
+TEST(StalledServer, BackEndsAWriteItNeverTakesAtOnce)
+{
+    TStageRig rig(TSimOptions{.StallAfter = 21});
+    rig.BringUp();
+    ASSERT_EQ(rig.Worker.ResultCode(), 0);
+    // No bound: only the Back can end the wait.
+    rig.Port().Timeouts().SetWriteConstant(0);
+    rig.Port().Timeouts().SetWriteMultiplier(0);
+    ASSERT_TRUE(rig.Worker.SendByte(rig.Port(), 0)); // taken by nobody: stays pending
+    auto blocked =
+        std::async(std::launch::async, [&rig] { return rig.Worker.SendByte(rig.Port(), 0); });
+    EXPECT_EQ(blocked.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+    rig.Worker.RequestBack();
+    ASSERT_EQ(blocked.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    EXPECT_FALSE(blocked.get());
 }

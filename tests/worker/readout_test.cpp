@@ -5,6 +5,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -251,18 +252,22 @@ TEST_F(ReadOut, BackAfter20BlocksLeaves240Bytes)
 
 TEST_F(ReadOut, BadOutputFileIsFoundAfterTheWholeRead)
 {
-    Connect({}, (Dir / "missing" / "memory.dmp").string());
-    Settle();
-    EXPECT_EQ(Host->Page(), 8);
-    EXPECT_EQ(Sim->Server().BlocksServed().size(), 128u);
-    EXPECT_EQ(Host->RecentAdds, 0);
-    Host->Close();
-    Worker.reset();
-
-    Connect({}, "/dev/full");
-    Settle();
-    EXPECT_EQ(Host->Page(), 8);
-    EXPECT_EQ(Host->RecentAdds, 0);
+    // Only a regular file takes the dump: a FIFO without a reader must not block the worker, and
+    // a device must not swallow the memory on a success page.
+    const fs::path fifo = Dir / "fifo.dmp";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const fs::path& name :
+         {Dir / "missing" / "memory.dmp", fs::path("/dev/full"), fs::path("/dev/null"), fifo}) {
+        SCOPED_TRACE(name.string());
+        Connect({}, name.string());
+        Settle();
+        EXPECT_EQ(Host->Page(), 8);
+        EXPECT_EQ(Sim->Server().BlocksServed().size(), 128u);
+        EXPECT_EQ(Host->RecentAdds, 0);
+        Host->Close();
+        Worker.reset();
+    }
+    EXPECT_TRUE(fs::is_fifo(fifo));
 }
 
 TEST_F(ReadOut, BackAndCloseInTheMiddleEndPromptly)

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -64,6 +67,10 @@ void TServerSim::Serve(int fd)
 {
     pollfd fds[2] = {{fd, POLLIN, 0}, {StopFd, POLLIN, 0}};
     std::uint8_t buffer[256];
+    if (Options.StallAfter == 0u) {
+        StallUntilStop(StopToolSending(fd));
+        return;
+    }
     for (;;) {
         if (poll(fds, 2, -1) < 0) {
             if (errno == EINTR)
@@ -83,23 +90,58 @@ void TServerSim::Serve(int fd)
         if (n <= 0)
             return; // EIO on a pty master: the slave side is gone
         const auto arrived = TClock::now();
-        for (ssize_t i = 0; i < n && !HangUpNow; ++i) {
+        bool stall = false;
+        for (ssize_t i = 0; i < n && !HangUpNow && !stall; ++i) {
             {
                 std::lock_guard guard(Lock);
                 Seen.push_back(static_cast<char>(buffer[i]));
                 if (Options.HangUpAfter != 0 && Seen.size() >= Options.HangUpAfter)
                     HangUpNow = true;
+                stall = Options.StallAfter && Seen.size() >= *Options.StallAfter;
             }
             if (!HangUpNow)
                 Handle(buffer[i], arrived);
         }
-        if (!Flush(fd))
+        // The tool's side stops before the answer goes out: the answer must not let a byte of
+        // the tool through first.
+        const int stalled = stall && !HangUpNow ? StopToolSending(fd) : -1;
+        const bool flushed = Flush(fd);
+        if (stall && !HangUpNow) {
+            StallUntilStop(stalled);
+            return;
+        }
+        if (!flushed)
             return;
         if (HangUpNow) {
             std::lock_guard guard(Lock);
             SeenHangUp = true;
             return;
         }
+    }
+}
+
+// Stops the tool's side of a pseudo-terminal from sending, as towards a device whose input is
+// full: its writes no longer complete. Gives the descriptor of that side (-1 for a descriptor
+// that is no pseudo-terminal's master: the simulator then only stops reading).
+int TServerSim::StopToolSending(int fd)
+{
+    const int peer = ioctl(fd, TIOCGPTPEER, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (peer >= 0)
+        tcflow(peer, TCOOFF);
+    return peer;
+}
+
+// Reads nothing more until Stop; then the tool's side sends again.
+void TServerSim::StallUntilStop(int peer)
+{
+    if (OnStall)
+        OnStall();
+    pollfd stop{StopFd, POLLIN, 0};
+    while (poll(&stop, 1, -1) < 0 && errno == EINTR) {
+    }
+    if (peer >= 0) {
+        tcflow(peer, TCOON);
+        close(peer);
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -25,6 +26,8 @@ public:
 
     void Serve(int fd);
     void Stop(); // thread-safe and async-signal-safe
+    // Runs on the serving thread when the StallAfter misbehaviour fires; set before Serve.
+    void SetOnStall(std::function<void()> notice) { OnStall = std::move(notice); }
 
     // ---- What the simulator saw (thread-safe copies) -----------------------------------------
     std::vector<std::string> Requests() const; // each accepted or refused frame: header..checksum
@@ -55,10 +58,13 @@ private:
     void Reset();
     void Answer(std::uint8_t byte);
     bool Flush(int fd); // false when stopped while waiting or the write failed
+    int StopToolSending(int fd);
+    void StallUntilStop(int peer);
 
     const TSimOptions Options;
     const TClock::duration ByteTime;
     int StopFd = -1;
+    std::function<void()> OnStall;
 
     // Protocol state, touched by the serving thread only.
     TState State = TState::Wake;

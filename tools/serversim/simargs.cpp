@@ -49,7 +49,8 @@ std::string SimArgsUsage()
            "  --block N             block index the fault hits, 0 to 127 (default 0)\n"
            "  --refuse-shutdown     refuse the shutdown frame\n"
            "  --stray               two stray bytes ahead of the first probe answer\n"
-           "  --hangup-after N      hang up after N received bytes\n";
+           "  --hangup-after N      hang up after N received bytes\n"
+           "  --stall-after N       take no more bytes once N received bytes are answered\n";
 }
 
 TSimArg ParseSimArg(int argc, char** argv, int& i, TSimOptions& options, std::string& error)
@@ -102,6 +103,11 @@ TSimArg ParseSimArg(int argc, char** argv, int& i, TSimOptions& options, std::st
         if (!ParseNumber(value, 1UL << 30, number))
             return bad("--hangup-after wants a byte count");
         options.HangUpAfter = number;
+        ++i;
+    } else if (arg == "--stall-after") {
+        if (!ParseNumber(value, 1UL << 30, number))
+            return bad("--stall-after wants a byte count");
+        options.StallAfter = number;
         ++i;
     } else
         return TSimArg::NotOurs;

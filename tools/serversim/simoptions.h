@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // How the server simulator answers the first probe byte of a connect attempt.
@@ -39,6 +40,10 @@ struct TSimOptions
     bool RefuseShutdown = false; // acknowledges the shutdown frame's checksum with 0x15
     bool StrayBytes = false;     // two stray bytes (0xFE, 0xFF) ahead of the first probe answer
     std::size_t HangUpAfter = 0; // hang up once this many bytes were received (0: never)
-    std::uint32_t Baud = 0;      // pace answers as a line of this rate, 11 bits a byte; 0: unpaced
+    // Once this many received bytes are answered, take no more bytes, as a server whose input is
+    // full (a hung firmware, a stalled endpoint): on a pseudo-terminal the tool's side stops
+    // sending, so its writes no longer complete. 0 stalls before the first byte.
+    std::optional<std::size_t> StallAfter = std::nullopt;
+    std::uint32_t Baud = 0; // pace answers as a line of this rate, 11 bits a byte; 0: unpaced
     std::string Memory = PatternImage(); // SimMemorySize bytes
 };

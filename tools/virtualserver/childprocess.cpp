@@ -34,6 +34,9 @@ int RunChild(const std::vector<std::string>& command, const sigset_t& signals)
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
+        // The test bed's libraries ignore SIGPIPE; the program starts as from a shell, where a
+        // closed standard output would end it.
+        signal(SIGPIPE, SIG_DFL);
         // The program's test bed goes with the launcher: should it be killed, so is the program.
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         execvp(args[0], args.data());

@@ -55,6 +55,10 @@ class TServing
 public:
     TServing(const TSimOptions& options, TTestbed& bed) : Sim(options)
     {
+        // On standard output, where a test that watches the program sees it in order.
+        Sim.SetOnStall([] {
+            std::cout << "srvdiag-virtualserver: the server takes no more bytes\n" << std::flush;
+        });
         if (bed.HasTty())
             Thread = std::thread([this, &bed] {
                 Sim.Serve(bed.Master());
