@@ -1,5 +1,6 @@
 #include "app/filepaths.h"
 
+#include "app/installedcopy.h"
 #include "worker/workerhost.h"
 
 #include <QDir>
@@ -34,9 +35,11 @@ TFilePaths ResolveFilePaths(const QString& programPath, bool programFolderWritab
 TFilePaths ProgramFilePaths(const QString& programPath)
 {
     // access() rather than the file's mode bits: it also answers for read-only mounts and for
-    // root, who may write anywhere the mode says otherwise.
+    // root, who may write anywhere the mode says otherwise. An installed copy never writes
+    // beside itself, not even for root.
     const QByteArray folder = QFile::encodeName(QFileInfo(programPath).absolutePath());
-    const bool writable = ::access(folder.constData(), W_OK) == 0;
+    const bool writable =
+        !IsInstalledCopy(folder.constData()) && ::access(folder.constData(), W_OK) == 0;
     return ResolveFilePaths(programPath, writable,
                             QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation),
                             QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));

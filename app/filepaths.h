@@ -23,5 +23,6 @@ QString TracePathFor(const QString& iniPath);
 TFilePaths ResolveFilePaths(const QString& programPath, bool programFolderWritable,
                             const QString& configFolder, const QString& dataFolder);
 
-// ResolveFilePaths for a program at programPath, with the folders of QStandardPaths.
+// ResolveFilePaths for a program at programPath, with the folders of QStandardPaths; an
+// installed copy (IsInstalledCopy) counts as one whose folder is not writable.
 TFilePaths ProgramFilePaths(const QString& programPath);
