@@ -89,6 +89,7 @@ private:
     void CreateSaveDialog(); // savedialog.cpp
     void DoClos();
     void LoadSettings();
+    void KeepOnScreen(); // a window restored where no screen is goes back into sight
     void SaveSettings();
     void SetNextEnabled(bool enabled);
     void SetInstruction(const QString& text);

@@ -459,6 +459,16 @@ TEST_F(Window, SettingsAreLoadedOnActivationAndSavedByNextOnPage7)
     EXPECT_EQ(ReadAll(IniFile()), "150\r\n160\r\n\r\nC\tA\tB\r\n");
 }
 
+// Regression: a position stored on a larger monitor opened the window out of sight.
+TEST_F(Window, PositionNoScreenShowsOpensAtTheFirstStartPlaceAndIsSavedAsSuch)
+{
+    WriteAll(IniFile(), "2500\r\n1800\r\n\r\nA\r\n");
+    Activate();
+    EXPECT_EQ(Main->pos(), QPoint(192, 107));
+    Main->EndBut->click();
+    EXPECT_EQ(ReadAll(IniFile()), "192\r\n107\r\n\r\nA\r\n");
+}
+
 TEST_F(Window, ExitOnPage1SavesDefaultsWithEmptyList)
 {
     Activate();
