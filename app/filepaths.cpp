@@ -1,6 +1,7 @@
 #include "app/filepaths.h"
 
 #include "app/userfolders.h"
+#include "app/installedcopy.h"
 #include "worker/workerhost.h"
 
 std::filesystem::path IniPathFor(const std::filesystem::path& programPath)
@@ -31,7 +32,8 @@ TFilePaths ResolveFilePaths(const std::filesystem::path& programPath, bool progr
 
 TFilePaths ProgramFilePaths(const std::filesystem::path& programPath, const std::string& appName)
 {
-    return ResolveFilePaths(programPath,
-                            FolderWritable(std::filesystem::absolute(programPath).parent_path()),
+    // An installed copy never writes beside itself, not even for root.
+    const std::filesystem::path folder = std::filesystem::absolute(programPath).parent_path();
+    return ResolveFilePaths(programPath, !IsInstalledCopy(folder) && FolderWritable(folder),
                             UserConfigFolder(appName), UserDataFolder(appName));
 }

@@ -25,5 +25,6 @@ TFilePaths ResolveFilePaths(const std::filesystem::path& programPath, bool progr
                             const std::filesystem::path& configFolder,
                             const std::filesystem::path& dataFolder);
 
-// ResolveFilePaths for a program at programPath, with the user's folders for appName.
+// ResolveFilePaths for a program at programPath, with the user's folders for appName; an
+// installed copy (IsInstalledCopy) counts as one whose folder is not writable.
 TFilePaths ProgramFilePaths(const std::filesystem::path& programPath, const std::string& appName);

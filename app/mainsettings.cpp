@@ -63,7 +63,7 @@ void TMain::LoadSettings()
     const std::optional<TSettings> settings = LoadSettingsFile(Paths.IniPath);
     if (!settings)
         return;
-    // Applied as stored, without a check against the screen.
+    // Applied as stored; KeepOnScreen then brings a window back that no screen shows.
     if (settings->Left)
         move(*settings->Left, y());
     if (settings->Top)

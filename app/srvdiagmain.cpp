@@ -118,6 +118,7 @@ void TMain::DoAct()
     LangCombo->setCurrentIndex(0);
     LangCombo->setFocus();
     LoadSettings();
+    KeepOnScreen();
     if (FileCombo->count() > 0)
         FileCombo->setCurrentIndex(0);
     DoLang();

@@ -90,6 +90,7 @@ private:
     void CreateSaveDialog(); // savedialog.cpp
     void DoClos();
     void LoadSettings();
+    void KeepOnScreen(); // a window restored where no screen is goes back into sight
     void SaveSettings();
     // The output file name: the bytes behind the chosen recent file while its text is unedited
     // (a name that is not valid in the locale's encoding is shown changed), else the text typed

@@ -596,6 +596,16 @@ TEST_F(Window, ARecentFileNameThatIsNotUtf8KeepsItsBytes)
     EXPECT_EQ(ReadAll(IniFile()).split('\n').value(3), QByteArray("caf\xe9.DMP\tB\r"));
 }
 
+// Regression: a position stored on a larger monitor opened the window out of sight.
+TEST_F(Window, PositionNoScreenShowsOpensAtTheFirstStartPlaceAndIsSavedAsSuch)
+{
+    WriteAll(IniFile(), "2500\r\n1800\r\n\r\nA\r\n");
+    Activate();
+    EXPECT_EQ(Main->pos(), QPoint(192, 107));
+    Main->EndBut->click();
+    EXPECT_EQ(ReadAll(IniFile()), "192\r\n107\r\n\r\nA\r\n");
+}
+
 TEST_F(Window, ExitOnPage1SavesDefaultsWithEmptyList)
 {
     Activate();

@@ -327,9 +327,13 @@ void TFaultLine::Deliver(const std::string& bytes)
 {
     if (bytes.empty())
         return;
+    // Recorded first: the tool may read, fail and write its trace before this thread runs again,
+    // and the record must already hold every byte the trace can show.
+    {
+        std::lock_guard guard(Lock);
+        Delivered += bytes;
+    }
     WriteAll(Master, bytes);
-    std::lock_guard guard(Lock);
-    Delivered += bytes;
 }
 
 void TFaultLine::OnToolByte(std::uint8_t byte)

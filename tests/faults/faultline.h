@@ -65,7 +65,7 @@ public:
 
     // What crossed the line since construction or the last Heal (thread-safe copies).
     std::string FromTool() const; // every byte the server side received
-    std::string ToTool() const;   // every byte delivered to the tool
+    std::string ToTool() const;   // every byte delivered to the tool, recorded before it is sent
 
 private:
     void PlugIn();      // a new pseudo-terminal

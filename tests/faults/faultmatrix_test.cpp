@@ -219,9 +219,12 @@ std::pair<std::uint8_t, std::string> RunScenario(const TScenario& s)
         fs::remove(traceFile);
         WriteFile(dump, oldDump);
         host.Next();
-        findings.Check(settle() && host.Page() == 7,
+        // The page is read after the wait: both arguments of one call may be evaluated in either
+        // order, and the page before it is 5.
+        const bool retrySettled = settle();
+        findings.Check(retrySettled && host.Page() == 7,
                        "retry against a healthy server ended on page " +
-                           std::to_string(host.Page()));
+                           std::to_string(host.Page()) + (retrySettled ? "" : " (still running)"));
         findings.Check(ReadFile(dump) == PatternImage(), "retry's dump is not the memory image");
         host.Close();
     }
@@ -311,6 +314,17 @@ TResult FinishChild(int readEnd, int status)
     return result;
 }
 
+// Runs one scenario with no other beside it.
+TResult RunAlone(const TScenario& scenario)
+{
+    int readEnd = -1;
+    const pid_t pid = StartChild(scenario, readEnd);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return FinishChild(readEnd, status);
+}
+
 std::size_t Jobs()
 {
     const char* value = std::getenv("SRVDIAG_FAULT_JOBS");
@@ -342,15 +356,29 @@ TEST(FaultMatrix, EveryFaultEndsOnItsPageKeepsTheFilesAndFreesEverything)
         running.erase(it);
     }
 
+    // The tool waits 50 ms for each answer while it wakes and identifies the server, as the
+    // device demands; on a busy machine (several builds, a sanitizer) the relay and simulator
+    // threads can miss that, and the attempt ends on "server not found". A failed scenario
+    // therefore runs once more on its own; a fault of the tool fails there again.
+    std::vector<std::string> firstFailure(matrix.size());
+    for (std::size_t i = 0; i < matrix.size(); ++i) {
+        if (results[i].Passed)
+            continue;
+        firstFailure[i] = results[i].Detail;
+        results[i] = RunAlone(matrix[i]);
+    }
+
     std::size_t passed = 0;
     std::printf("%-15s %-15s %5s %4s  %s\n", "misbehaviour", "position", "page", "got", "result");
     for (std::size_t i = 0; i < matrix.size(); ++i) {
         const TScenario& s = matrix[i];
         const TResult& r = results[i];
         passed += r.Passed ? 1 : 0;
+        const std::string rerun =
+            firstFailure[i].empty() ? "" : " (on its own, after: " + firstFailure[i] + ")";
         std::printf("%-15s %-15s %5d %4d  %s\n", FaultKindName(s.Kind),
                     FaultPositionName(s.Position), s.Page, r.Page,
-                    r.Passed ? "pass" : ("FAIL: " + r.Detail).c_str());
+                    ((r.Passed ? "pass" : "FAIL: " + r.Detail) + rerun).c_str());
     }
     std::printf("%zu scenarios, %zu passed\n", matrix.size(), passed);
     std::fflush(stdout);
