@@ -69,8 +69,9 @@ TEST_F(RealUsb, LineIsSetTo9600With8DataBitsNoParityAnd2StopBitsBeforeTheFirstBy
     const std::vector<std::string> events = Events(ReadFile(Bus));
     const auto write = std::find(events.begin(), events.end(), "write");
     ASSERT_NE(write, events.end()) << ReadFile(Bus);
-    const auto coding = std::find_if(std::make_reverse_iterator(write), events.rend(),
-                                     [](const std::string& e) { return e.rfind("coding", 0) == 0; });
+    const auto coding =
+        std::find_if(std::make_reverse_iterator(write), events.rend(),
+                     [](const std::string& e) { return e.rfind("coding", 0) == 0; });
     ASSERT_NE(coding, events.rend()) << ReadFile(Bus);
     EXPECT_EQ(*coding, "coding 9600 8N2") << ReadFile(Bus);
     EXPECT_EQ(events.back(), "close") << "the port is closed at the end\n" << ReadFile(Bus);

@@ -11,7 +11,7 @@
 class TGadget
 {
 public:
-    TGadget(); // makes the gadget unless it is there already; throws when it cannot
+    TGadget();  // makes the gadget unless it is there already; throws when it cannot
     ~TGadget(); // unplugs
     TGadget(const TGadget&) = delete;
     TGadget& operator=(const TGadget&) = delete;

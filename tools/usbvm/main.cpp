@@ -205,8 +205,8 @@ int Run(const TGadgetServerOptions& options, const sigset_t& signals)
         gadget.WaitForHostTtyGone(BindLimit);
     }
     monitor.Stop();
-    for (const auto& [path, codings] : {std::pair{options.LinesFile, false},
-                                         std::pair{options.BusFile, true}}) {
+    for (const auto& [path, codings] :
+         {std::pair{options.LinesFile, false}, std::pair{options.BusFile, true}}) {
         if (!path.empty() && !monitor.Write(path, codings)) {
             std::cerr << "srvdiag-gadgetserver: cannot write " << path << "\n";
             if (status == 0)
