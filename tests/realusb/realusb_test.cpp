@@ -6,11 +6,13 @@
 #include "tests/e2e/e2efiles.h"
 #include "tests/e2e/e2eprocess.h"
 #include "tests/e2e/e2etrace.h"
+#include "tests/e2e/e2ex11.h"
 #include "tools/serversim/simoptions.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <thread>
 
 using namespace std::chrono_literals;
 
@@ -36,6 +38,18 @@ std::string ReadOutTrace(int blocks)
     for (int block = 0; block < blocks; ++block)
         trace += BlockTrace(block, PatternImage());
     return trace;
+}
+
+// Waits until ready() holds, at most limit long.
+bool Eventually(const std::function<bool()>& ready, std::chrono::seconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(100ms);
+    }
+    return true;
 }
 
 class RealUsb : public ::testing::Test
@@ -172,6 +186,60 @@ done)sh");
     EXPECT_NE(sections[0].find(":uaccess:"), std::string::npos) << sections[0];
     EXPECT_NE(sections[1].find("DEVTYPE=usb_interface\n"), std::string::npos) << sections[1];
     EXPECT_NE(sections[2].find("DEVTYPE=usb_device\n"), std::string::npos) << sections[2];
+}
+
+// The wizard holds the port open on its failure page, so a server replugged meanwhile is given a
+// new node by cdc_acm (the old one lives on until its last close); the retry from that page
+// closes the old port, finds the server under the new node and reads it whole.
+TEST(RealUsbWizard, ServerRepluggedWhileTheFailurePageHoldsThePortIsReadUnderItsNewNode)
+{
+    TTempDir dir;
+    const std::string program = dir.Path() + "/srvdiag";
+    const std::string dump = dir.Path() + "/out.DMP";
+    CopyProgram(SRVDIAG_BIN, program);
+    TXServer x;
+    TProcess app({VIRTUALSERVER_BIN, "--fault", "hangup", "--block", "50", "--replug-after", "1000",
+                  "--", program},
+                 x.Env());
+    const std::string artifacts = std::string(E2E_ARTIFACTS) + "/WizardReplug";
+    TWizardWindow window(x, artifacts);
+    std::string page = window.WaitForNewPage("");
+    window.Keys({"Return"}); // language
+    page = window.WaitForNewPage(page);
+    window.Type(dump);
+    page = window.WaitForNewPage(page);
+    window.Keys({"Return"}); // output file
+    page = window.WaitForNewPage(page);
+    window.Keys({"Return"}); // options
+    const std::string connect = window.WaitForNewPage(page);
+    window.Keys({"Return"}); // connect instruction
+
+    ASSERT_TRUE(Eventually([&] { return ReadFileIfExists(program + ".ERR").has_value(); }, 90s))
+        << "no trace after the unplug";
+    page = window.WaitForNewPage(connect); // the communication error page, shown after the trace
+    EXPECT_EQ(ReadFile(program + ".ERR"), ReadOutTrace(50) + BlockRequestEntry(50) + "!");
+    window.Save(page, "10-communication-error");
+    EXPECT_FALSE(TWizardWindow::ProgressBarShown(page));
+    // A new node while the old one is held: udev links the server's name to ttyACM1.
+    ASSERT_TRUE(Eventually(
+        [] {
+            return std::system(
+                       R"sh([ "$(readlink -f /dev/serial/by-id/*Server*)" = /dev/ttyACM1 ])sh") ==
+                   0;
+        },
+        60s))
+        << "the server did not come back as /dev/ttyACM1";
+    EXPECT_EQ(std::system("udevadm settle"), 0);
+
+    window.Keys({"Return"}); // Next: the connect instruction, which closes the old port
+    page = window.WaitForNewPage(page);
+    window.Keys({"Return"});
+    EXPECT_TRUE(Eventually([&] { return ReadFile(dump) == PatternImage(); }, 90s));
+    page = window.WaitForNewPage(page);
+    window.Save(page, "07-success");
+    EXPECT_FALSE(std::filesystem::exists("/dev/ttyACM0")) << "the old node went with its port";
+    window.Keys({"Return"}); // Next on the success page closes the window
+    EXPECT_EQ(app.WaitFor(60s), 0);
 }
 
 } // namespace
