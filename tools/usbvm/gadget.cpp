@@ -49,7 +49,8 @@ std::string FindHostTty()
         const std::string name = entry.path().filename();
         if (name.rfind("ttyACM", 0) != 0)
             continue;
-        // .../usbB/B-P/B-P:1.0/tty/ttyACMn -> the USB device is two folders above the tty's.
+        // The tty's device is the USB interface (.../B-P/B-P:1.0); its folder's parent is the
+        // USB device (.../B-P).
         const fs::path device = fs::canonical(entry.path() / "device", error).parent_path();
         if (error)
             continue;

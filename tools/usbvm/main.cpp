@@ -123,23 +123,29 @@ public:
             close(fd);
             if (!First.HungUp())
                 return;
-            {
+            try {
                 std::lock_guard guard(gadgetLock);
                 gadget.Unplug();
+            } catch (const std::exception& e) {
+                std::cerr << "srvdiag-gadgetserver: unplug: " << e.what() << "\n";
+                return;
             }
             if (!options.Replug || !Wait(options.ReplugDelay))
                 return;
+            int again = -1;
             try {
                 std::lock_guard guard(gadgetLock);
                 gadget.WaitForHostTtyGone(BindLimit);
-                const int again = OpenDeviceSide(gadget.DeviceTty());
+                again = OpenDeviceSide(gadget.DeviceTty());
                 gadget.Plug();
                 if (gadget.WaitForHostTty(BindLimit).empty())
                     std::cerr << "srvdiag-gadgetserver: the replugged server did not bind\n";
-                Second.Serve(again);
-                close(again);
             } catch (const std::exception& e) {
                 std::cerr << "srvdiag-gadgetserver: replug: " << e.what() << "\n";
+            }
+            if (again >= 0) {
+                Second.Serve(again);
+                close(again);
             }
         });
     }
