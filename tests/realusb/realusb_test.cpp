@@ -190,6 +190,45 @@ done)sh");
     EXPECT_NE(sections[2].find("DEVTYPE=usb_device\n"), std::string::npos) << sections[2];
 }
 
+// The user at the local seat, as logind tells udev's uaccess builtin through its seat file (no
+// logind runs in the machine): the unprivileged user nobody.
+class TSeat
+{
+public:
+    TSeat()
+    {
+        std::filesystem::create_directories(Dir);
+        WriteFile(Dir + "/seat0", "ACTIVE=c1\nACTIVE_UID=65534\n");
+    }
+    ~TSeat()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(Dir, ignored);
+    }
+    TSeat(const TSeat&) = delete;
+    TSeat& operator=(const TSeat&) = delete;
+
+private:
+    const std::string Dir = "/run/systemd/seats";
+};
+
+// The uaccess tag lets the user at the seat open the port: without a seat user nobody cannot,
+// as the seat's user nobody reads the server out in full.
+TEST_F(RealUsb, UserAtTheSeatReadsTheServerOutWithoutPrivileges)
+{
+    std::filesystem::permissions(Dir.Path(), std::filesystem::perms::all);
+    const std::string asNobody =
+        R"sh(setpriv --reuid=65534 --regid=65534 --clear-groups -- "$CLI" "$DUMP")sh";
+    const TRunResult refused = Serve({}, asNobody);
+    EXPECT_EQ(refused.ExitCode, 2) << "no seat user, no access\n" << refused.Output;
+    EXPECT_FALSE(ReadFileIfExists(Dump));
+
+    const TSeat seat;
+    const TRunResult run = Serve({}, asNobody);
+    EXPECT_EQ(run.ExitCode, 0) << run.Output;
+    EXPECT_EQ(ReadFile(Dump), PatternImage());
+}
+
 // The wizard holds the port open on its failure page, so a server replugged meanwhile is given a
 // new node by cdc_acm (the old one lives on until its last close); the retry from that page
 // closes the old port, finds the server under the new node and reads it whole.
