@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace {
@@ -14,14 +15,15 @@ using TStat = struct stat;
 long Refuse(std::string* error, const TStat& info)
 {
     if (error)
-        *error = S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "Not a regular file";
+        *error =
+            S_ISDIR(info.st_mode) ? std::generic_category().message(EISDIR) : "Not a regular file";
     return -1;
 }
 
 long Fail(std::string* error)
 {
     if (error)
-        *error = std::strerror(errno);
+        *error = std::generic_category().message(errno);
     return -1;
 }
 

@@ -307,8 +307,11 @@ std::int32_t TFakeSerialPlatform::WaitCommEvent(std::uint32_t& events)
         ++WaitsEndedCount;
         return it->second;
     }
+    // An empty mask ends a wait at once, as on the system: a stop that cleared the mask just
+    // before the event thread came here must not leave it waiting for ever.
     const auto wake = WakeCount;
-    EventArrived.wait(lock, [&] { return (PendingEvents & EventMask) || WakeCount != wake; });
+    EventArrived.wait(
+        lock, [&] { return EventMask == 0 || (PendingEvents & EventMask) || WakeCount != wake; });
     events = PendingEvents & EventMask;
     PendingEvents &= ~events;
     ++WaitsEndedCount;
