@@ -20,7 +20,14 @@ public:
     virtual ~TDeviceLister() = default;
     // No value when the platform's listing itself failed.
     virtual std::optional<std::vector<TUsbDevice>> List() = 0;
+    // The device path to open for a port name taken from a friendly name; no value when the
+    // name cannot be one of this platform's serial ports. By default the Linux rule.
+    virtual std::optional<std::string> DevicePath(const std::string& portName) const;
 };
 
 // The Linux lister (libudev): subsystem usb, device type usb_device.
 std::unique_ptr<TDeviceLister> MakeUdevDeviceLister();
+
+// The Windows lister (SetupAPI): the present interfaces of the USB device class; port names
+// must be COM port names and open as "\\.\" + name.
+std::unique_ptr<TDeviceLister> MakeSetupApiDeviceLister();

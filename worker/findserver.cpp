@@ -12,7 +12,8 @@ void TSerThread::FindServer(TDeviceLister& lister)
     SetResultCode(2);
     if (!devices)
         return;
-    const auto deviceName = ServerDeviceName(*devices);
+    const auto portName = ServerPortName(*devices);
+    const auto deviceName = portName ? lister.DevicePath(*portName) : std::nullopt;
     if (!deviceName)
         return;
     TComPort& port = SerIF();

@@ -56,17 +56,59 @@ std::string DeviceNameForPort(const std::string& portName)
     return "/dev/" + portName;
 }
 
+std::optional<std::string> ServerPortName(const std::vector<TUsbDevice>& devices)
+{
+    for (const TUsbDevice& device : devices)
+        if (IsServerHardwareId(device.HardwareId))
+            return PortNameFromFriendlyName(device.FriendlyName);
+    return std::nullopt;
+}
+
+std::optional<std::string> PosixDevicePath(const std::string& portName)
+{
+    // The friendly name holds text the device supplies: a port name must not climb out of the
+    // device folder ("(..)", "(../sda)"), or the tool would open whatever it names.
+    if (ClimbsOut(portName))
+        return std::nullopt;
+    return DeviceNameForPort(portName);
+}
+
+bool IsComPortName(const std::string& portName)
+{
+    if (portName.size() < 4 || portName.size() > 6)
+        return false;
+    for (std::size_t i = 0; i < 3; ++i) {
+        char c = portName[i];
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+        if (c != "COM"[i])
+            return false;
+    }
+    if (portName[3] == '0')
+        return false;
+    int number = 0;
+    for (std::size_t i = 3; i < portName.size(); ++i) {
+        if (portName[i] < '0' || portName[i] > '9')
+            return false;
+        number = number * 10 + (portName[i] - '0');
+    }
+    return number <= 256;
+}
+
+std::optional<std::string> ComDevicePath(const std::string& portName)
+{
+    if (!IsComPortName(portName))
+        return std::nullopt;
+    return "\\\\.\\" + portName;
+}
+
 std::optional<std::string> ServerDeviceName(const std::vector<TUsbDevice>& devices)
 {
-    for (const TUsbDevice& device : devices) {
-        if (!IsServerHardwareId(device.HardwareId))
-            continue;
-        const auto port = PortNameFromFriendlyName(device.FriendlyName);
-        // The friendly name holds text the device supplies: a port name must not climb out of
-        // the device folder ("(..)", "(../sda)"), or the tool would open whatever it names.
-        if (!port || ClimbsOut(*port))
-            return std::nullopt;
-        return DeviceNameForPort(*port);
-    }
-    return std::nullopt;
+    const auto port = ServerPortName(devices);
+    return port ? PosixDevicePath(*port) : std::nullopt;
+}
+
+std::optional<std::string> TDeviceLister::DevicePath(const std::string& portName) const
+{
+    return PosixDevicePath(portName);
 }

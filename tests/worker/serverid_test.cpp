@@ -55,3 +55,16 @@ TEST(ServerId, UdevListerListsWithoutFailing)
         }
     }
 }
+
+TEST(ServerId, WindowsPortNamesMustBeComPortNames)
+{
+    for (const char* name : {"COM1", "com5", "COM256", "Com42"})
+        EXPECT_EQ(ComDevicePath(name), std::string("\\\\.\\") + name) << name;
+    for (const char* name :
+         {"", "COM", "COM0", "COM05", "COM257", "COM1000", "COM5 ", "COM5x", "\\\\.\\COM5",
+          "COM5\\..\\PhysicalDrive0", "PhysicalDrive0", "C:", "LPT1", "NUL", "CON"})
+        EXPECT_EQ(ComDevicePath(name), std::nullopt) << name;
+    // Discovery asks the lister for the path: a port name the Linux rule accepts is no COM port.
+    EXPECT_EQ(PosixDevicePath("ttyACM0"), "/dev/ttyACM0");
+    EXPECT_EQ(PosixDevicePath("../sda"), std::nullopt);
+}
