@@ -16,6 +16,12 @@
 //   TERMIOS            "OK <baud> <data bits> <stop bits> <parity N|O|E>"
 //   LINES              the modem-line log: "OK <DTR><RTS>,<DTR><RTS>,..." ("01,10")
 //   HANGUP             close the master (the device goes away)
+//   SERVE [options]    from now on the server simulator answers on the master (the options of
+//                      srvdiag-serversim); when it hangs up, the master is closed
+//   SERVED             what the simulator saw: "OK <frames> <blocks served> <shutdown 0|1>"
+#include "tools/serversim/serversim.h"
+#include "tools/serversim/simargs.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
@@ -24,6 +30,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <memory>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sstream>
@@ -32,6 +39,7 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <termios.h>
+#include <thread>
 #include <time.h>
 #include <unistd.h>
 #include <vector>
@@ -81,6 +89,51 @@ struct THarness
 {
     int Master = -1;
     std::string LogPath;
+    std::unique_ptr<TServerSim> Sim;
+    std::thread Serving;
+
+    ~THarness()
+    {
+        if (Sim)
+            Sim->Stop();
+        if (Serving.joinable())
+            Serving.join();
+    }
+
+    std::string StartServing(std::istringstream& in)
+    {
+        if (Sim || Master < 0)
+            return "ERR already serving or hung up";
+        std::vector<std::string> words{"serversim"};
+        for (std::string word; in >> word;)
+            words.push_back(word);
+        std::vector<char*> argv;
+        for (std::string& word : words)
+            argv.push_back(word.data());
+        TSimOptions options;
+        for (int i = 1; i < static_cast<int>(argv.size()); ++i) {
+            std::string error;
+            if (ParseSimArg(static_cast<int>(argv.size()), argv.data(), i, options, error) !=
+                TSimArg::Taken)
+                return "ERR bad simulator option " + words[static_cast<std::size_t>(i)];
+        }
+        Sim = std::make_unique<TServerSim>(std::move(options));
+        // The simulator's hang-up closes the master, so the port sees its device go.
+        Serving = std::thread([this, fd = Master] {
+            Sim->Serve(fd);
+            if (Sim->HungUp())
+                close(fd);
+        });
+        return "OK";
+    }
+
+    std::string Served() const
+    {
+        if (!Sim)
+            return "ERR not serving";
+        return "OK " + std::to_string(Sim->Requests().size()) + " " +
+               std::to_string(Sim->BlocksServed().size()) + " " + (Sim->ShutdownSeen() ? "1" : "0");
+    }
 
     std::string Receive(std::size_t n, int ms)
     {
@@ -173,8 +226,16 @@ struct THarness
             return Termios();
         if (command == "LINES")
             return Lines();
+        if (command == "SERVE")
+            return StartServing(in);
+        if (command == "SERVED")
+            return Served();
         if (command == "HANGUP") {
-            if (Master >= 0)
+            if (Sim) {
+                Sim->Stop();
+                Serving.join();
+            }
+            if (Master >= 0 && !(Sim && Sim->HungUp()))
                 close(Master);
             Master = -1;
             return "OK";
@@ -233,14 +294,15 @@ int main(int argc, char** argv)
     if (harness.Master < 0 || grantpt(harness.Master) != 0 || unlockpt(harness.Master) != 0)
         Fail("posix_openpt");
     const std::string slaveName = ptsname(harness.Master);
-    const int slave = open(slaveName.c_str(), O_RDWR | O_CLOEXEC);
+    const int slave = open(slaveName.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
     if (slave < 0 || ioctl(slave, TIOCSCTTY, 0) != 0)
         Fail("controlling terminal " + slaveName);
     termios raw{};
     tcgetattr(harness.Master, &raw);
     cfmakeraw(&raw);
     tcsetattr(harness.Master, TCSANOW, &raw);
-    close(slave);
+    // The slave stays open here too: the master does not see a hang-up before the port opens
+    // the device or between its opens.
 
     // Point the mapped link at the new slave (atomically), then check the whole chain.
     const std::string temporary = link + ".new";
