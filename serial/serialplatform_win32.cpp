@@ -107,6 +107,8 @@ struct TTransfer
         const BOOL ok = GetOverlappedResult(device, &Record, &n, TRUE);
         const DWORD code = ok ? 0 : GetLastError();
         transferred = static_cast<std::int32_t>(ok ? n : Record.InternalHigh);
+        // Collected: nothing is pending any more, whatever the system left the event in.
+        SetEvent(Done.Get());
         // Wine ends a transfer cut short by its total timeout with ERROR_TIMEOUT where Windows
         // reports success with the bytes moved; either way the short count decides.
         if (code == ERROR_TIMEOUT)

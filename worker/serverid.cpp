@@ -99,7 +99,7 @@ std::optional<std::string> ComDevicePath(const std::string& portName)
 {
     if (!IsComPortName(portName))
         return std::nullopt;
-    return "\\\\.\\" + portName;
+    return R"(\\.\)" + portName;
 }
 
 std::optional<std::string> ServerDeviceName(const std::vector<TUsbDevice>& devices)
