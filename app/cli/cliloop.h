@@ -28,6 +28,15 @@ public:
 
 private:
     struct TSystem; // the platform's descriptors or handles
+    struct TWaitResult
+    {
+        bool Woken = false;
+        bool Interrupted = false;
+    };
+    // The platform's wait for a wake-up or, while watchInterrupt, the first Ctrl+C; reporting
+    // Ctrl+C also lets a second one end the program.
+    TWaitResult WaitForEvents(bool watchInterrupt);
+
     std::unique_ptr<TSystem> System;
     std::deque<std::function<void()>> Posted;
     bool Quitting = false;

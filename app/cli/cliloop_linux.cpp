@@ -58,50 +58,26 @@ void TCliLoop::Wake()
     [[maybe_unused]] const ssize_t written = write(System->WakeFd, &one, sizeof one);
 }
 
-void TCliLoop::Post(std::function<void()> fn)
+TCliLoop::TWaitResult TCliLoop::WaitForEvents(bool watchInterrupt)
 {
-    Posted.push_back(std::move(fn));
-}
-
-void TCliLoop::Quit(int code)
-{
-    if (Quitting)
-        return;
-    Quitting = true;
-    QuitCode = code;
-}
-
-int TCliLoop::Run(const std::function<void()>& onWake, const std::function<void()>& onInterrupt)
-{
-    bool interrupted = false;
-    while (!Quitting) {
-        if (!Posted.empty()) {
-            const std::function<void()> fn = std::move(Posted.front());
-            Posted.pop_front();
-            fn();
-            continue;
-        }
-        pollfd fds[2] = {{System->WakeFd, POLLIN, 0}, {System->Interrupt, POLLIN, 0}};
-        const nfds_t count = interrupted ? 1 : 2;
-        if (poll(fds, count, -1) < 0) {
-            if (errno == EINTR)
-                continue;
-            throw std::runtime_error("poll failed");
-        }
-        if (fds[0].revents & POLLIN) {
-            std::uint64_t value = 0;
-            [[maybe_unused]] const ssize_t got = read(System->WakeFd, &value, sizeof value);
-            onWake();
-        }
-        if (!interrupted && (fds[1].revents & POLLIN)) {
-            signalfd_siginfo info{};
-            while (read(System->Interrupt, &info, sizeof info) ==
-                   static_cast<ssize_t>(sizeof info)) {
-            }
-            interrupted = true;
-            System->ReleaseInterrupt();
-            onInterrupt();
-        }
+    pollfd fds[2] = {{System->WakeFd, POLLIN, 0}, {System->Interrupt, POLLIN, 0}};
+    if (poll(fds, watchInterrupt ? 2 : 1, -1) < 0) {
+        if (errno == EINTR)
+            return {};
+        throw std::runtime_error("poll failed");
     }
-    return QuitCode;
+    TWaitResult got;
+    if (fds[0].revents & POLLIN) {
+        std::uint64_t value = 0;
+        [[maybe_unused]] const ssize_t count = read(System->WakeFd, &value, sizeof value);
+        got.Woken = true;
+    }
+    if (watchInterrupt && (fds[1].revents & POLLIN)) {
+        signalfd_siginfo info{};
+        while (read(System->Interrupt, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+        }
+        System->ReleaseInterrupt();
+        got.Interrupted = true;
+    }
+    return got;
 }

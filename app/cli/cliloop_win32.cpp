@@ -65,40 +65,15 @@ void TCliLoop::Wake()
     SetEvent(System->WakeEvent);
 }
 
-void TCliLoop::Post(std::function<void()> fn)
+TCliLoop::TWaitResult TCliLoop::WaitForEvents(bool watchInterrupt)
 {
-    Posted.push_back(std::move(fn));
-}
-
-void TCliLoop::Quit(int code)
-{
-    if (Quitting)
-        return;
-    Quitting = true;
-    QuitCode = code;
-}
-
-int TCliLoop::Run(const std::function<void()>& onWake, const std::function<void()>& onInterrupt)
-{
-    bool interrupted = false;
-    while (!Quitting) {
-        if (!Posted.empty()) {
-            const std::function<void()> fn = std::move(Posted.front());
-            Posted.pop_front();
-            fn();
-            continue;
-        }
-        const HANDLE events[2] = {System->WakeEvent, System->Interrupt};
-        const DWORD got = WaitForMultipleObjects(interrupted ? 1 : 2, events, FALSE, INFINITE);
-        if (got == WAIT_OBJECT_0) {
-            onWake();
-        } else if (got == WAIT_OBJECT_0 + 1) {
-            interrupted = true;
-            InterruptReleased.store(true);
-            onInterrupt();
-        } else {
-            throw std::runtime_error("wait failed");
-        }
+    const HANDLE events[2] = {System->WakeEvent, System->Interrupt};
+    const DWORD got = WaitForMultipleObjects(watchInterrupt ? 2 : 1, events, FALSE, INFINITE);
+    if (got == WAIT_OBJECT_0)
+        return {true, false};
+    if (got == WAIT_OBJECT_0 + 1) {
+        InterruptReleased.store(true);
+        return {false, true};
     }
-    return QuitCode;
+    throw std::runtime_error("wait failed");
 }
