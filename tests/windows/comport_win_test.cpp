@@ -203,20 +203,34 @@ TEST_F(ComPort, UnwaitedWritesArriveInOrder)
     EXPECT_EQ(Master->Receive(5, 5000), expected);
 }
 
-// Wine's WriteFile on a pty completes at once, so a write never waits there and a cancel has
-// nothing to end; what both systems must show is that a cancel ends with the next open.
-TEST_F(ComPort, CancelledWritesHoldUntilTheNextOpen)
+// A device that takes no more bytes (nothing reads the master, its buffer fills): the write
+// waits until CancelWrites from another thread ends it with ERROR_OPERATION_ABORTED, whether the
+// cancel comes before the write has to wait or during the wait; every later write that has to
+// wait ends the same way at once, until the next open.
+TEST_F(ComPort, CancelWritesEndsWritesTheDeviceDoesNotTakeUntilTheNextOpen)
 {
     TComPort port;
     ConfigureLikeTheWorker(port);
     port.Open();
-    std::thread([&port] { port.CancelWrites(); }).join();
-    try {
-        port.WriteChar('a');
-        port.WriteChar('b'); // finishes the first: on Windows cut short with 995 if it pended
-    } catch (const EComError& e) {
-        EXPECT_EQ(e.ErrorCode(), ERROR_OPERATION_ABORTED);
-    }
+    std::thread canceller([&port] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        port.CancelWrites();
+    });
+    const std::string block(65536, 'x');
+    const auto writeUntilFailure = [&] {
+        try {
+            for (int i = 0; i < 64; ++i)
+                port.WriteString(block);
+            port.WriteChar('y');
+        } catch (const EComError& e) {
+            return e.ErrorCode();
+        }
+        return 0;
+    };
+    EXPECT_EQ(writeUntilFailure(), ERROR_OPERATION_ABORTED);
+    canceller.join();
+    EXPECT_EQ(writeUntilFailure(), ERROR_OPERATION_ABORTED);
+
     port.Close();
     Master->Drain();
     port.Open();
