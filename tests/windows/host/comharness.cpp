@@ -20,7 +20,6 @@
 //   HANGUP             close the master (the device goes away)
 //   SERVE [options]    from now on the server simulator answers on the master (the options of
 //                      srvdiag-serversim); when it hangs up, the master is closed
-//   SERVED             what the simulator saw: "OK <frames> <blocks served> <shutdown 0|1>"
 #include "tools/serversim/serversim.h"
 #include "tools/serversim/simargs.h"
 
@@ -130,14 +129,6 @@ struct THarness
         return "OK";
     }
 
-    std::string Served() const
-    {
-        if (!Sim)
-            return "ERR not serving";
-        return "OK " + std::to_string(Sim->Requests().size()) + " " +
-               std::to_string(Sim->BlocksServed().size()) + " " + (Sim->ShutdownSeen() ? "1" : "0");
-    }
-
     std::string Receive(std::size_t n, int ms)
     {
         std::string out;
@@ -231,8 +222,6 @@ struct THarness
             return Lines();
         if (command == "SERVE")
             return StartServing(in);
-        if (command == "SERVED")
-            return Served();
         if (command == "HANGUP") {
             if (Sim) {
                 Sim->Stop();
