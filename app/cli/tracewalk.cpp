@@ -724,6 +724,12 @@ std::string VerdictText(const TTraceVerdict& v, std::uint8_t langIndex)
     const bool nl = langIndex == 1;
     const std::string at = StagePhrase(v, nl);
     const auto instead = [&](const std::string& what) {
+        if (v.Expected < 0 && v.Stage == TTraceStage::Identification && v.Step == 1)
+            return what + " (" + Hex(v.Received) + (nl ? " in plaats van " : " instead of ") +
+                   "0x01..0xFF)";
+        if (v.Expected < 0 && v.Stage == TTraceStage::Identification)
+            return what + " (" + Hex(v.Received) +
+                   (nl ? ", geen identificatieteken)" : ", not an identification character)");
         if (v.Expected < 0)
             return what + " (" + Hex(v.Received) + ")";
         return what + " (" + Hex(v.Received) + (nl ? " in plaats van " : " instead of ") +
