@@ -12,6 +12,7 @@
 
 class TCliLoop;
 class TComPort;
+class TProtocolLog;
 class TSerThread;
 class TStages;
 
@@ -53,11 +54,13 @@ public:
     void ShowPage() override;
     void ShowProgress(std::uint8_t percent) override;
     void AddRecent() override {} // the command line keeps no recent-file list
+    TExchangeObserver* ExchangeObserver() override;
 
 private:
     void Start();          // page 4 to 5: hand the file name over and wake the worker
     void Finish(int code); // end the worker and quit the loop with code
     void Print(const std::string& text);
+    void PrintLog(const std::string& lines); // the protocol log's lines, on stderr
 
     TCliLoop& Loop;
     const TCliArgs Args;
@@ -71,6 +74,7 @@ private:
     bool Started = false;
     bool Interrupted = false;
     bool Finishing = false;
+    std::unique_ptr<TProtocolLog> Log; // with -v: the protocol log the worker feeds
     std::unique_ptr<TStages> PendingStages;
     std::unique_ptr<TSerThread> Worker; // last: destroyed (and stopped) first
 };

@@ -483,10 +483,11 @@ struct TTraceWalker::TState
         if (!AwaitingFrame)
             return Bad("a failure mark where no frame is under way");
         AwaitingFrame = false;
+        const std::size_t at = Entries;
         const std::string what =
             FrameIsShutdown ? "shutdown command" : "block " + std::to_string(Block());
         Emit(FrameIsShutdown ? TTraceStage::Shutdown : TTraceStage::Block, 0,
-             FrameIsShutdown ? -1 : Block(), false, FrameEntry,
+             FrameIsShutdown ? -1 : Block(), false, at,
              what + (LineLost ? ": line lost" : ": no complete answer within the read timeout"));
         Fail(FrameIsShutdown ? TTraceStage::Shutdown : TTraceStage::Block, TTraceFault::NoAnswer, 0,
              FrameIsShutdown ? -1 : Block());
@@ -497,7 +498,7 @@ struct TTraceWalker::TState
         if (!AwaitingFrame)
             return Bad("a frame received with no frame sent before it");
         AwaitingFrame = false;
-        const std::size_t at = FrameEntry;
+        const std::size_t at = Entries;
         if (FrameIsShutdown) {
             if (answer.size() != ShutdownAcks.size())
                 return Bad("a shutdown answer of " + std::to_string(answer.size()) + " bytes");
