@@ -25,8 +25,9 @@ void TProtocolLog::TraceCleared()
 {
     std::lock_guard guard(Lock);
     // The worker clears the record more than once as an attempt begins; only a record that
-    // already holds something starts a new walk.
+    // already holds something ends its walk, with its verdict, and starts a new one.
     if (Recording) {
+        AddEnd();
         Walker = TTraceWalker();
         Recording = false;
     }
@@ -94,6 +95,14 @@ std::string TProtocolLog::TakeLines()
 std::string TProtocolLog::Finish()
 {
     std::lock_guard guard(Lock);
+    AddEnd();
+    std::string lines;
+    lines.swap(Lines);
+    return lines;
+}
+
+void TProtocolLog::AddEnd()
+{
     AddSteps(Walker.Finish());
     if (Walker.Error())
         Add("the record could not be decoded: " + *Walker.Error());
@@ -101,9 +110,6 @@ std::string TProtocolLog::Finish()
         Add("complete: " + VerdictText(Walker.Verdict(), 0));
     else
         Add("stopped: " + VerdictText(Walker.Verdict(), 0));
-    std::string lines;
-    lines.swap(Lines);
-    return lines;
 }
 
 TTraceVerdict TProtocolLog::Verdict() const

@@ -27,12 +27,13 @@ public:
     std::string TakeLines(); // the lines logged since the last call, each ending in a line feed
     // The record is over (the worker has ended): the lines still due and the verdict line.
     std::string Finish();
-    TTraceVerdict Verdict() const;
+    TTraceVerdict Verdict() const; // of the current (or last) attempt
 
 private:
     using TClock = std::chrono::steady_clock;
     void Add(const std::string& text); // caller holds Lock
     void AddSteps(const std::vector<TTraceStep>& steps);
+    void AddEnd(); // the walk's last steps and its verdict line; caller holds Lock
 
     const TClock::time_point Start = TClock::now();
     const std::function<void()> Wake;

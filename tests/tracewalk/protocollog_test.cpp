@@ -56,11 +56,12 @@ TEST(ProtocolLog, LogsPortStepsAndDecodedExchangesAndAskedForEachToBePrinted)
               (std::vector<std::string>{"stopped: interrupted at the wake bytes"}));
 }
 
-TEST(ProtocolLog, ANewAttemptStartsANewWalk)
+TEST(ProtocolLog, ANewAttemptEndsTheLastWalkAndStartsANewOne)
 {
     TProtocolLog log([] {});
     log.TraceAppended("USB/dev/ttyACM0\r<0\r>-1\r");
     log.TraceCleared();
+    EXPECT_EQ(Texts(log.TakeLines()).back(), "stopped: interrupted at the wake bytes");
     log.TraceAppended(ConnectTrace(std::string("\x11") + "VADOZIROZA000000") +
                       LinkCheckTrace(true));
     const std::vector<std::string> texts = Texts(log.TakeLines() + log.Finish());
