@@ -16,7 +16,8 @@ TCliHost::TCliHost(TCliLoop& loop, const TCliArgs& args, std::unique_ptr<TStages
                    std::FILE* out, bool terminal)
     : Loop(loop), Args(args), Ini(iniPath), Trace(tracePath), Out(out), Progress(terminal),
       Port(MakeServerPort()),
-      Log(args.Verbose ? std::make_unique<TProtocolLog>([&loop] { loop.Wake(); }) : nullptr),
+      Log(args.Verbose ? std::make_unique<TProtocolLog>([&loop] { loop.Wake(); })
+                       : std::make_unique<TProtocolLog>(nullptr)),
       PendingStages(std::move(stages))
 {
     // The worker starts on page 4 with Next enabled, so its first pass parks; the first served
@@ -58,9 +59,14 @@ TExchangeObserver* TCliHost::ExchangeObserver()
     return Log.get();
 }
 
+TTraceVerdict TCliHost::ExchangeVerdict() const
+{
+    return Log->Verdict();
+}
+
 void TCliHost::ServeWorker()
 {
-    if (Log)
+    if (Args.Verbose)
         PrintLog(Log->TakeLines());
     if (!Worker)
         return;
@@ -137,8 +143,9 @@ void TCliHost::Finish(int code)
         Worker->Terminate();
         Worker->Resume();
         Worker->WaitFor();
-        if (Log)
-            PrintLog(Log->TakeLines() + Log->Finish());
+        const std::string end = Log->TakeLines() + Log->Finish();
+        if (Args.Verbose)
+            PrintLog(end);
         Loop.Quit(code);
     });
 }

@@ -8,6 +8,8 @@ TProtocolLog::TProtocolLog(std::function<void()> wake) : Wake(std::move(wake)) {
 
 void TProtocolLog::Add(const std::string& text)
 {
+    if (!Wake)
+        return;
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - Start).count();
     const std::string stamp = std::to_string(ms);
@@ -40,7 +42,8 @@ void TProtocolLog::TraceAppended(const std::string& text)
         Recording = true;
         AddSteps(Walker.Feed(text));
     }
-    Wake();
+    if (Wake)
+        Wake();
 }
 
 void TProtocolLog::PortStepDone(TPortStep step)
@@ -65,7 +68,8 @@ void TProtocolLog::PortStepDone(TPortStep step)
             break;
         }
     }
-    Wake();
+    if (Wake)
+        Wake();
 }
 
 void TProtocolLog::PortFailed(const char* operation, const std::exception& error)
@@ -81,7 +85,8 @@ void TProtocolLog::PortFailed(const char* operation, const std::exception& error
             Walker.NoteLineLost();
         Add(op + " failed: " + error.what());
     }
-    Wake();
+    if (Wake)
+        Wake();
 }
 
 std::string TProtocolLog::TakeLines()

@@ -12,6 +12,7 @@
 // makes it, decoded by the trace walk, one line each with the milliseconds since the log
 // began. The worker only hands its events over (its thread never waits for the terminal): the
 // lines are collected here and printed by the main thread, which wake() asks to come soon.
+// Without wake the log keeps no lines, only the walk and its verdict.
 class TProtocolLog final : public TExchangeObserver
 {
 public:

@@ -96,3 +96,14 @@ TEST(CliArgs, VerboseIsShortVersionLongAndExplainTakesATraceAndJson)
     EXPECT_NE(help.Text.find("TRACE"), std::string::npos) << help.Text;
     EXPECT_NE(help.Text.find("--json"), std::string::npos) << help.Text;
 }
+
+TEST(ProtocolLog, WithoutAWakeItKeepsOnlyTheVerdictWithALostLineToldApart)
+{
+    TProtocolLog log(nullptr);
+    log.TraceAppended(ConnectTrace(std::string("\x11") + "VADOZIROZA000000") +
+                      LinkCheckTrace(false) + BlockRequestEntry(0));
+    log.PortFailed("read", EComError("Input/output error", 5, ekDeviceGone));
+    log.TraceAppended("!");
+    EXPECT_EQ(log.TakeLines() + log.Finish(), "");
+    EXPECT_EQ(VerdictText(log.Verdict(), 0), "line lost at block 0");
+}
