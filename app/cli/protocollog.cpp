@@ -89,6 +89,17 @@ void TProtocolLog::PortFailed(const char* operation, const std::exception& error
         Wake();
 }
 
+void TProtocolLog::InputOutOfStep(std::int32_t waiting)
+{
+    {
+        std::lock_guard guard(Lock);
+        Add(std::to_string(waiting) +
+            " bytes were already waiting: out of step, taken as no answer and left unread");
+    }
+    if (Wake)
+        Wake();
+}
+
 std::string TProtocolLog::TakeLines()
 {
     std::lock_guard guard(Lock);

@@ -23,6 +23,7 @@ public:
     void TraceAppended(const std::string& text) override;
     void PortStepDone(TPortStep step) override;
     void PortFailed(const char* operation, const std::exception& error) override;
+    void InputOutOfStep(std::int32_t waiting) override;
 
     // ---- Main thread -------------------------------------------------------------------------
     std::string TakeLines(); // the lines logged since the last call, each ending in a line feed

@@ -42,14 +42,18 @@ TEST(ProtocolLog, LogsPortStepsAndDecodedExchangesAndAskedForEachToBePrinted)
     log.TraceAppended(">-1\r");
     log.TraceAppended("!");
     log.PortFailed("write", EComError("Input/output error", 5, ekDeviceGone));
-    log.TraceAppended("<0\r>-1\r");
-    EXPECT_GE(wakes, 8);
+    log.TraceAppended("<0\r");
+    log.InputOutOfStep(2);
+    log.TraceAppended(">-1\r");
+    EXPECT_GE(wakes, 9);
     EXPECT_EQ(
         Texts(log.TakeLines()),
         (std::vector<std::string>{"attempt on /dev/ttyACM0", "port opened: DTR off, RTS on",
                                   "lines: DTR on, RTS on", "lines: DTR on, RTS off", "input purged",
                                   "probe: sent 0x00, received none: waking follows",
                                   "write failed: Input/output error",
+                                  "2 bytes were already waiting: out of step, taken as no answer "
+                                  "and left unread",
                                   "wake 1: sent 0x00 (write failed), no answer (tolerated)"}));
     EXPECT_EQ(log.TakeLines(), "");
     EXPECT_EQ(Texts(log.Finish()),
