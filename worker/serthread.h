@@ -1,5 +1,6 @@
 #pragma once
 
+#include "worker/exchangeobserver.h"
 #include "worker/stages.h"
 
 #include <atomic>
@@ -54,6 +55,13 @@ public:
     std::filesystem::path DumpFileName() const; // copy taken under the lock
     // Why the last trace file could not be written; empty when it was (or none was due yet).
     std::string TraceFileError() const;
+
+    // The trace and port events as they happen, told to the host's exchange observer too.
+    void AppendTrace(const std::string& text);
+    void ClearTrace();
+    void NotePortStep(TPortStep step);
+    void NotePortFailure(const char* operation, const std::exception& error);
+    void NoteInputOutOfStep(std::int32_t waiting);
 
     TWorkerHost& Host() { return HostRef; }
     TComPort& SerIF();

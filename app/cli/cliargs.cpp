@@ -14,11 +14,28 @@ TCliParse ParseCliArgs(const std::vector<std::string>& arguments, const std::str
     bool shutdown = false;
     std::string language = "en";
     std::vector<std::string> outputs;
-    app.add_flag("-v,--version", showVersion, "Displays version information.");
+    app.add_flag("--version", showVersion, "Displays version information.");
     app.add_flag("--shutdown", shutdown, "Shut the server down before reading.");
     app.add_option("--lang", language, "Language of the texts: en or nl (default en).")
         ->type_name("en|nl");
     app.add_option("OUTPUT", outputs, "The dump file to write (1536 bytes).")->type_name("");
+    bool verbose = false;
+    app.add_flag("-v,--verbose", verbose,
+                 "Log every step on the line to stderr as it happens, decoded, with the "
+                 "milliseconds since the start.");
+    TExplainArgs explain;
+    std::string explainTrace;
+    CLI::App* explainCommand = app.add_subcommand(
+        "explain", "Decode a trace file step by step and say what went wrong and what usually "
+                   "causes it.");
+    explainCommand
+        ->add_option("TRACE", explainTrace,
+                     "The trace file (default: the one this program writes).")
+        ->type_name("");
+    explainCommand->add_flag("--json", explain.Json, "One JSON object on stdout instead of text.");
+    explainCommand->fallthrough(); // --lang may also follow the subcommand
+    explainCommand->footer("Exit status: 0 explained, 65 not a trace of this program, 66 the "
+                           "file cannot be read, 64 bad arguments.");
 
     TCliParse result;
     // CLI11 takes the arguments after the program in reverse order.
@@ -45,6 +62,19 @@ TCliParse ParseCliArgs(const std::vector<std::string>& arguments, const std::str
         result.Text = "srvdiag-cli " + version + "\n";
         return result;
     }
+    if (explainCommand->parsed()) {
+        result.Action = TCliParse::caError;
+        if (!outputs.empty())
+            result.Text = "explain takes no OUTPUT.";
+        else if (language != "en" && language != "nl")
+            result.Text = "Unknown language '" + language + "': use en or nl.";
+        else
+            result.Action = TCliParse::caExplain;
+        explain.Trace = explainTrace;
+        result.Explain = explain;
+        result.Args.LangIndex = language == "nl" ? 1 : 0;
+        return result;
+    }
     result.Action = TCliParse::caError;
     if (outputs.size() != 1)
         result.Text = outputs.empty() ? "Missing OUTPUT." : "Only one OUTPUT may be given.";
@@ -57,6 +87,7 @@ TCliParse ParseCliArgs(const std::vector<std::string>& arguments, const std::str
     if (result.Action == TCliParse::caRun) {
         result.Args.Output = ArgumentPath(outputs[0]);
         result.Args.Shutdown = shutdown;
+        result.Args.Verbose = verbose;
         result.Args.LangIndex = language == "nl" ? 1 : 0;
     }
     return result;

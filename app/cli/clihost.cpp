@@ -1,6 +1,7 @@
 #include "app/cli/clihost.h"
 
 #include "app/cli/cliloop.h"
+#include "app/cli/protocollog.h"
 #include "app/languagetable.h"
 #include "app/openfailurehint.h"
 #include "app/wizardmodel.h"
@@ -14,7 +15,10 @@ TCliHost::TCliHost(TCliLoop& loop, const TCliArgs& args, std::unique_ptr<TStages
                    const std::filesystem::path& iniPath, const std::filesystem::path& tracePath,
                    std::FILE* out, bool terminal)
     : Loop(loop), Args(args), Ini(iniPath), Trace(tracePath), Out(out), Progress(terminal),
-      Port(MakeServerPort()), PendingStages(std::move(stages))
+      Port(MakeServerPort()),
+      Log(args.Verbose ? std::make_unique<TProtocolLog>([&loop] { loop.Wake(); })
+                       : std::make_unique<TProtocolLog>(nullptr)),
+      PendingStages(std::move(stages))
 {
     // The worker starts on page 4 with Next enabled, so its first pass parks; the first served
     // park moves it on to page 5 (Start).
@@ -50,8 +54,20 @@ void TCliHost::PortOpenFailed(const std::string& deviceName, const EComError& er
     std::fputs(hint.c_str(), stderr);
 }
 
+TExchangeObserver* TCliHost::ExchangeObserver()
+{
+    return Log.get();
+}
+
+TTraceVerdict TCliHost::ExchangeVerdict() const
+{
+    return Log->Verdict();
+}
+
 void TCliHost::ServeWorker()
 {
+    if (Args.Verbose)
+        PrintLog(Log->TakeLines());
     if (!Worker)
         return;
     Worker->ServeCalls();
@@ -127,8 +143,21 @@ void TCliHost::Finish(int code)
         Worker->Terminate();
         Worker->Resume();
         Worker->WaitFor();
+        const std::string end = Log->TakeLines() + Log->Finish();
+        if (Args.Verbose)
+            PrintLog(end);
         Loop.Quit(code);
     });
+}
+
+void TCliHost::PrintLog(const std::string& lines)
+{
+    // Before the log: a progress bar still drawn on the terminal ends its line.
+    if (lines.empty())
+        return;
+    Print(Progress.Finish());
+    std::fwrite(lines.data(), 1, lines.size(), stderr);
+    std::fflush(stderr);
 }
 
 void TCliHost::Print(const std::string& text)

@@ -2,6 +2,7 @@
 
 #include "app/cli/cliargs.h"
 #include "app/cli/progressline.h"
+#include "app/cli/tracewalk.h"
 #include "worker/workerhost.h"
 
 #include <atomic>
@@ -12,6 +13,7 @@
 
 class TCliLoop;
 class TComPort;
+class TProtocolLog;
 class TSerThread;
 class TStages;
 
@@ -39,6 +41,10 @@ public:
     void ServeWorker(); // main thread, on the loop's wake-up: run the worker's pending calls
     // Why the worker could not write the trace file after a failure; empty when it did.
     std::string TraceFileError() const;
+    // Where and why the exchange stopped, as the protocol log followed it live (a device that
+    // went away is told apart from a missing answer there, which the trace alone cannot do).
+    // Final once the loop has quit.
+    TTraceVerdict ExchangeVerdict() const;
 
     // ---- TWorkerHost ----------------------------------------------------------------------
     std::uint8_t Page() const override { return PageValue.load(); }
@@ -53,11 +59,13 @@ public:
     void ShowPage() override;
     void ShowProgress(std::uint8_t percent) override;
     void AddRecent() override {} // the command line keeps no recent-file list
+    TExchangeObserver* ExchangeObserver() override;
 
 private:
     void Start();          // page 4 to 5: hand the file name over and wake the worker
     void Finish(int code); // end the worker and quit the loop with code
     void Print(const std::string& text);
+    void PrintLog(const std::string& lines); // the protocol log's lines, on stderr
 
     TCliLoop& Loop;
     const TCliArgs Args;
@@ -71,6 +79,8 @@ private:
     bool Started = false;
     bool Interrupted = false;
     bool Finishing = false;
+    // The protocol log the worker feeds; printed with -v, else kept only for its verdict.
+    std::unique_ptr<TProtocolLog> Log;
     std::unique_ptr<TStages> PendingStages;
     std::unique_ptr<TSerThread> Worker; // last: destroyed (and stopped) first
 };

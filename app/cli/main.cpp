@@ -5,6 +5,7 @@
 #include "app/cli/cliargv.h"
 #include "app/cli/clihost.h"
 #include "app/cli/cliloop.h"
+#include "app/cli/explaincommand.h"
 #include "app/filepaths.h"
 #include "app/userfolders.h"
 #include "worker/stages.h"
@@ -43,6 +44,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "srvdiag-cli: %s\nTry 'srvdiag-cli --help' for more information.\n",
                      parse.Text.c_str());
         return ExitUsage;
+    case TCliParse::caExplain:
     case TCliParse::caRun:
         break;
     }
@@ -50,6 +52,9 @@ int main(int argc, char** argv)
     // Trace file beside the program (srvdiag-cli.ERR), or in the user's data folder for an
     // installed copy; the settings file itself is never touched.
     const TFilePaths paths = ProgramFilePaths(RunningProgramPath(), "srvdiag-cli");
+    if (parse.Action == TCliParse::caExplain)
+        return RunExplain(parse.Explain.Trace.empty() ? paths.TracePath : parse.Explain.Trace,
+                          parse.Explain.Json, parse.Args.LangIndex, stdout, stderr);
     TCliHost host(loop, parse.Args, MakeSystemStages(), paths.IniPath, paths.TracePath, stdout,
                   isatty(STDOUT_FILENO) != 0);
 
