@@ -153,6 +153,7 @@ void TSerThread::RunStage(std::uint8_t page)
     try {
         if (page == 5) {
             Trace.clear();
+            SetServerIdText("");
             Stages->Connect(*this);
         } else if (page == 6) {
             Stages->ReadOut(*this);
@@ -227,4 +228,16 @@ std::string TSerThread::TraceFileError() const
 {
     std::lock_guard guard(Lock);
     return TraceError;
+}
+
+std::string TSerThread::ServerIdText() const
+{
+    std::lock_guard guard(Lock);
+    return ServerId;
+}
+
+void TSerThread::SetServerIdText(const std::string& text)
+{
+    std::lock_guard guard(Lock);
+    ServerId = text;
 }
