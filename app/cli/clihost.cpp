@@ -28,10 +28,17 @@ TCliHost::~TCliHost()
 
 std::filesystem::path TCliHost::TracePath() const
 {
+    if (Hooks.TraceName)
+        return Hooks.TraceName(ServerIdText());
     // The data folder of an installed copy may not exist yet.
     std::error_code ignored;
     std::filesystem::create_directories(Trace.parent_path(), ignored);
     return Trace;
+}
+
+std::string TCliHost::ServerIdText() const
+{
+    return Worker ? Worker->ServerIdText() : std::string();
 }
 
 std::string TCliHost::TraceFileError() const
@@ -90,6 +97,8 @@ void TCliHost::ShowPage()
                 c = '\n';
         Print(Progress.Finish() + text + "\n");
     }
+    if (page == 6 && Hooks.DumpName)
+        Worker->SetDumpFileName(Hooks.DumpName(Worker->ServerIdText()));
     if (view.PrcBarVisible)
         Print(Progress.Update(0));
     if (page >= 7)
@@ -127,13 +136,16 @@ void TCliHost::Finish(int code)
         Worker->Terminate();
         Worker->Resume();
         Worker->WaitFor();
-        Loop.Quit(code);
+        if (Hooks.Finished)
+            Hooks.Finished(code);
+        else
+            Loop.Quit(code);
     });
 }
 
 void TCliHost::Print(const std::string& text)
 {
-    if (text.empty())
+    if (text.empty() || Out == nullptr)
         return;
     std::fwrite(text.data(), 1, text.size(), Out);
     std::fflush(Out);

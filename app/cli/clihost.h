@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,8 +22,23 @@ class TStages;
 // the outcome: 0 success, 1 output-file error, 2 server not found, 3 communication error, 130
 // after Interrupt(). It neither reads nor writes the settings file.
 //
+// The command line's batch (--repeat, --list --identify) runs one host after another: it names
+// the dump and the trace by the server read and takes the outcome instead of the loop
+// (TCliRunHooks). A host with no output stream prints nothing.
+//
 // Lives on the main thread, which runs the loop; the worker's synchronized calls are served from
 // the loop's wake-ups (ServeWorker).
+// What the batch changes in a host's run; each part is optional.
+struct TCliRunHooks
+{
+    // The dump's name for the identification text read, handed to the worker before it reads.
+    std::function<std::filesystem::path(const std::string& serverIdText)> DumpName;
+    // Where a failed run's trace goes, for the identification text read (maybe none or part).
+    std::function<std::filesystem::path(const std::string& serverIdText)> TraceName;
+    // Takes the outcome when the worker has ended, instead of the loop quitting with it.
+    std::function<void(int code)> Finished;
+};
+
 class TCliHost final : public TWorkerHost
 {
 public:
@@ -39,6 +55,9 @@ public:
     void ServeWorker(); // main thread, on the loop's wake-up: run the worker's pending calls
     // Why the worker could not write the trace file after a failure; empty when it did.
     std::string TraceFileError() const;
+    // Main thread, before the loop first serves the worker.
+    void SetRunHooks(TCliRunHooks hooks) { Hooks = std::move(hooks); }
+    std::string ServerIdText() const; // what the worker's last bring-up read
 
     // ---- TWorkerHost ----------------------------------------------------------------------
     std::uint8_t Page() const override { return PageValue.load(); }
@@ -72,5 +91,6 @@ private:
     bool Interrupted = false;
     bool Finishing = false;
     std::unique_ptr<TStages> PendingStages;
+    TCliRunHooks Hooks; // set before the worker leaves page 4, read on both threads after
     std::unique_ptr<TSerThread> Worker; // last: destroyed (and stopped) first
 };

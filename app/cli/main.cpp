@@ -2,11 +2,10 @@
 // and trace file as the wizard.
 
 #include "app/cli/cliargs.h"
-#include "app/cli/clihost.h"
+#include "app/cli/clibatch.h"
 #include "app/cli/cliloop.h"
 #include "app/filepaths.h"
 #include "app/userfolders.h"
-#include "worker/stages.h"
 
 #include <cstdio>
 #include <string>
@@ -50,11 +49,12 @@ int main(int argc, char** argv)
     // Trace file beside the program (srvdiag-cli.ERR), or in the user's data folder for an
     // installed copy; the settings file itself is never touched.
     const TFilePaths paths = ProgramFilePaths(RunningProgramPath(), "srvdiag-cli");
-    TCliHost host(loop, parse.Args, MakeSystemStages(), paths.IniPath, paths.TracePath, stdout,
-                  isatty(STDOUT_FILENO) != 0);
+    TCliBatch batch(loop, parse.Args, paths.IniPath, paths.TracePath, stdout,
+                    isatty(STDOUT_FILENO) != 0);
 
-    const int code = loop.Run([&] { host.ServeWorker(); }, [&] { host.Interrupt(); });
-    if (code >= 1 && code <= 3)
-        ReportTrace(paths.TracePath.string(), host.TraceFileError());
+    const int code = loop.Run([&] { batch.OnWake(); }, [&] { batch.OnInterrupt(); });
+    // A batch names each trace in its summary lines; a listing writes none.
+    if (code >= 1 && code <= 3 && !parse.Args.Repeat && !parse.Args.List)
+        ReportTrace(paths.TracePath.string(), batch.TraceFileError());
     return code;
 }

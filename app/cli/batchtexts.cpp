@@ -1,0 +1,97 @@
+#include "app/cli/batchtexts.h"
+
+namespace {
+
+std::string Pick(std::uint8_t lang, const char* english, const char* dutch)
+{
+    return lang == 1 ? dutch : english;
+}
+
+std::string Outcome(int code, std::uint8_t lang)
+{
+    switch (code) {
+    case 1:
+        return Pick(lang, "output-file error", "fout in het uitvoerbestand");
+    case 2:
+        return Pick(lang, "server not found", "server niet gevonden");
+    case 3:
+        return Pick(lang, "communication error", "communicatiefout");
+    case 130:
+        return Pick(lang, "interrupted", "onderbroken");
+    default:
+        return Pick(lang, "failed with exit status ", "mislukt met afsluitcode ") +
+               std::to_string(code);
+    }
+}
+
+// The identification text as a person reads it: its first byte, 0x11 for a server, is not a
+// character and shows only when it is something else.
+std::string Printable(const std::string& idText)
+{
+    std::string text;
+    for (std::size_t i = 0; i < idText.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(idText[i]);
+        if (i == 0 && byte == 0x11)
+            continue;
+        if (byte >= 0x20 && byte < 0x7F) {
+            text += static_cast<char>(byte);
+        } else {
+            static const char hex[] = "0123456789ABCDEF";
+            text += "<0x";
+            text += hex[byte >> 4];
+            text += hex[byte & 0x0F];
+            text += '>';
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+std::string RunSummaryLine(const TRunSummary& summary, std::uint8_t lang)
+{
+    std::string line = "srvdiag-cli: " + Pick(lang, "read-out ", "uitlezing ") +
+                       std::to_string(summary.Run) + ", server " + summary.Id + ": ";
+    if (summary.Code == 0)
+        return line + std::to_string(summary.DumpSize) +
+               Pick(lang, " bytes written to ", " bytes geschreven naar ") + summary.Dump.string();
+    line += Outcome(summary.Code, lang);
+    if (summary.Trace.empty())
+        return line;
+    if (summary.TraceError.empty())
+        return line + Pick(lang, "; trace in ", "; trace in ") + summary.Trace.string();
+    return line +
+           Pick(lang, "; trace could not be written to ",
+                "; trace kon niet worden "
+                "geschreven naar ") +
+           summary.Trace.string() + ": " + summary.TraceError;
+}
+
+std::string ListLine(const TListedServer& server, std::uint8_t lang)
+{
+    std::string line = server.Server.DevicePath.empty() ? Pick(lang, "(no port)", "(geen poort)")
+                                                        : server.Server.DevicePath;
+    line += '\t';
+    line += server.Server.UsbPath.empty() ? std::string("-") : server.Server.UsbPath;
+    if (!server.Identified)
+        return line;
+    line += '\t';
+    if (server.Accepted)
+        return line + Printable(server.IdText);
+    line += Pick(lang, "not identified", "niet herkend");
+    if (!server.IdText.empty())
+        line += " (" + Printable(server.IdText) + ")";
+    return line;
+}
+
+std::string NoServerListedText(std::uint8_t lang)
+{
+    return Pick(lang, "srvdiag-cli: no server found (no USB device 04d8:fe88)",
+                "srvdiag-cli: geen server gevonden (geen USB-apparaat 04d8:fe88)");
+}
+
+std::string WaitTimedOutText(unsigned seconds, std::uint8_t lang)
+{
+    return Pick(lang, "srvdiag-cli: no server appeared within ", "srvdiag-cli: binnen ") +
+           std::to_string(seconds) + Pick(lang, " s", " s is geen server verschenen");
+}

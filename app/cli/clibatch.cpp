@@ -1,0 +1,276 @@
+#include "app/cli/clibatch.h"
+
+#include "app/cli/batchtexts.h"
+#include "app/cli/clihost.h"
+#include "app/cli/cliloop.h"
+#include "app/cli/outputname.h"
+#include "worker/devicelister.h"
+#include "worker/stages.h"
+
+#include <ctime>
+#include <system_error>
+
+namespace {
+
+void PrintLine(std::FILE* stream, const std::string& line)
+{
+    std::fputs((line + "\n").c_str(), stream);
+    std::fflush(stream);
+}
+
+// The server a wait is for: the first one with a port (on --port, the first on that port).
+std::optional<TServerEntry> ReadableServer(const std::vector<TServerEntry>& servers,
+                                           const std::string& port)
+{
+    std::vector<TServerEntry> withPort;
+    for (const TServerEntry& server : servers)
+        if (!server.DevicePath.empty())
+            withPort.push_back(server);
+    return ChooseServer(withPort, port);
+}
+
+} // namespace
+
+TCliBatch::TCliBatch(TCliLoop& loop, const TCliArgs& args, const std::filesystem::path& iniPath,
+                     const std::filesystem::path& tracePath, std::FILE* out, bool terminal)
+    : Loop(loop), Args(args), Ini(iniPath), Trace(tracePath), Out(out), Terminal(terminal)
+{
+    Loop.Post([this] { Begin(); });
+}
+
+TCliBatch::~TCliBatch()
+{
+    Watch.reset();
+    Host.reset();
+}
+
+std::string TCliBatch::TraceFileError() const
+{
+    return Host ? Host->TraceFileError() : std::string();
+}
+
+void TCliBatch::Begin()
+{
+    if (Args.List)
+        ListServersNow();
+    else if (Args.Repeat || Args.Wait)
+        WatchForServer();
+    else
+        StartRun(std::nullopt);
+}
+
+std::unique_ptr<TDeviceLister> TCliBatch::ListerFor(const std::string& port) const
+{
+    if (port.empty())
+        return MakeSystemDeviceLister();
+    return std::make_unique<TOnePortLister>(MakeSystemDeviceLister(), port);
+}
+
+void TCliBatch::OnWake()
+{
+    if (Host)
+        Host->ServeWorker();
+    if (Watch && Watch->Done())
+        WatchDone();
+}
+
+void TCliBatch::OnInterrupt()
+{
+    if (Running && Host) {
+        Host->Interrupt(); // the host ends, and with it the batch, with 130
+        return;
+    }
+    End(130);
+}
+
+void TCliBatch::End(int code)
+{
+    if (Ending)
+        return;
+    Ending = true;
+    Watch.reset();
+    Loop.Quit(code);
+}
+
+// ---- Read-outs -----------------------------------------------------------------------------
+
+void TCliBatch::StartRun(const std::optional<TServerEntry>& server)
+{
+    ++RunNumber;
+    RunTime = FileNameTime(std::time(nullptr));
+    Current = server;
+    // Without a choice the window's discovery runs as it is: the first matching server.
+    const std::string port = server ? server->DevicePath : Args.Port;
+    std::unique_ptr<TStages> stages =
+        port.empty() ? MakeSystemStages() : MakeSerialStages(ListerFor(port));
+    Host.reset();
+    Host = std::make_unique<TCliHost>(Loop, Args, std::move(stages), Ini, Trace,
+                                      Args.Repeat ? nullptr : Out, Terminal);
+    TCliRunHooks hooks;
+    const std::filesystem::path pattern = Args.Output;
+    const unsigned run = RunNumber;
+    const std::string time = RunTime;
+    hooks.DumpName = [pattern, run, time](const std::string& idText) {
+        return ExpandOutputName(pattern, IdPlaceholderValue(idText), run, time);
+    };
+    if (Args.Repeat)
+        hooks.TraceName = [pattern, run, time](const std::string& idText) {
+            return TraceNameBeside(
+                ExpandOutputName(pattern, IdPlaceholderValue(idText), run, time));
+        };
+    hooks.Finished = [this](int code) { Loop.Post([this, code] { RunEnded(code); }); };
+    Host->SetRunHooks(std::move(hooks));
+    Running = true;
+}
+
+void TCliBatch::RunEnded(int code)
+{
+    Running = false;
+    if (!Args.Repeat) {
+        End(code);
+        return;
+    }
+    TRunSummary summary;
+    summary.Run = RunNumber;
+    summary.Code = code;
+    const std::string idText = Host->ServerIdText();
+    summary.Id = IdPlaceholderValue(idText);
+    summary.Dump = ExpandOutputName(Args.Output, summary.Id, RunNumber, RunTime);
+    std::error_code failed;
+    summary.DumpSize = std::filesystem::file_size(summary.Dump, failed);
+    if (code >= 1 && code <= 3) {
+        summary.Trace = TraceNameBeside(summary.Dump);
+        summary.TraceError = Host->TraceFileError();
+    }
+    PrintLine(stderr, RunSummaryLine(summary, Args.LangIndex));
+
+    if (code == 130) {
+        End(130);
+        return;
+    }
+    LastCode = code;
+    if (code == 0)
+        ++GoodRuns;
+    if (Args.Count != 0 && GoodRuns >= Args.Count) {
+        End(0);
+        return;
+    }
+    WatchForUnplug();
+}
+
+// ---- Waiting for servers -------------------------------------------------------------------
+
+void TCliBatch::WatchForServer()
+{
+    std::optional<TServerWatch::TClock::time_point> deadline;
+    if (Args.TimeoutSeconds != 0)
+        deadline = TServerWatch::TClock::now() + std::chrono::seconds(Args.TimeoutSeconds);
+    const std::string port = Args.Port;
+    Watching = TWatching::ForServer;
+    Watch = std::make_unique<TServerWatch>(
+        MakeSystemDeviceLister(),
+        [port](const std::vector<TServerEntry>& servers) {
+            return ReadableServer(servers, port).has_value();
+        },
+        deadline, [this] { Loop.Wake(); });
+}
+
+void TCliBatch::WatchForUnplug()
+{
+    const std::optional<TServerEntry> read = Current;
+    Watching = TWatching::ForUnplug;
+    Watch = std::make_unique<TServerWatch>(
+        MakeSystemDeviceLister(),
+        [read](const std::vector<TServerEntry>& servers) {
+            for (const TServerEntry& server : servers)
+                if (read && server.SameDevice(*read))
+                    return false;
+            return true;
+        },
+        std::nullopt, [this] { Loop.Wake(); });
+}
+
+void TCliBatch::WatchDone()
+{
+    const std::optional<std::vector<TServerEntry>> servers = Watch->Result();
+    const TWatching watched = Watching;
+    Watch.reset();
+    Watching = TWatching::Nothing;
+    if (Ending)
+        return;
+    if (watched == TWatching::ForUnplug) {
+        WatchForServer();
+        return;
+    }
+    if (!servers) {
+        PrintLine(stderr, WaitTimedOutText(Args.TimeoutSeconds, Args.LangIndex));
+        const bool lastCounts = Args.Repeat && Args.Count == 0 && RunNumber > 0;
+        End(lastCounts ? LastCode : 2);
+        return;
+    }
+    StartRun(ReadableServer(*servers, Args.Port));
+}
+
+// ---- Listing -------------------------------------------------------------------------------
+
+void TCliBatch::ListServersNow()
+{
+    const std::unique_ptr<TDeviceLister> lister = MakeSystemDeviceLister();
+    const auto devices = lister->List();
+    for (const TServerEntry& server :
+         ListServers(devices.value_or(std::vector<TUsbDevice>{}), *lister))
+        if (Args.Port.empty() || NamesPort(Args.Port, server.DevicePath))
+            Listed.push_back({server});
+    if (Listed.empty()) {
+        PrintLine(stderr, NoServerListedText(Args.LangIndex));
+        End(2);
+        return;
+    }
+    if (Args.Identify)
+        for (std::size_t i = 0; i < Listed.size(); ++i)
+            if (!Listed[i].Server.DevicePath.empty())
+                ToIdentify.push_back(i);
+    IdentifyNext();
+}
+
+void TCliBatch::IdentifyNext()
+{
+    if (ToIdentify.empty()) {
+        PrintListing();
+        End(0);
+        return;
+    }
+    const TServerEntry& server = Listed[ToIdentify.front()].Server;
+    Identifying = std::make_shared<TIdentifyResult>();
+    TCliArgs args = Args;
+    args.Output = "-"; // never written: identification reads no memory
+    Host.reset();
+    Host = std::make_unique<TCliHost>(Loop, args,
+                                      MakeIdentifyStages(ListerFor(server.DevicePath), Identifying),
+                                      Ini, Trace, nullptr, false);
+    TCliRunHooks hooks;
+    hooks.Finished = [this](int code) { Loop.Post([this, code] { IdentifyEnded(code); }); };
+    Host->SetRunHooks(std::move(hooks));
+    Running = true;
+}
+
+void TCliBatch::IdentifyEnded(int code)
+{
+    Running = false;
+    if (code == 130) {
+        End(130);
+        return;
+    }
+    TListedServer& listed = Listed[ToIdentify.front()];
+    ToIdentify.pop_front();
+    listed.Identified = true;
+    listed.Accepted = Identifying->Accepted;
+    listed.IdText = Identifying->IdText;
+    IdentifyNext();
+}
+
+void TCliBatch::PrintListing()
+{
+    for (const TListedServer& server : Listed)
+        PrintLine(stdout, ListLine(server, Args.LangIndex));
+}
