@@ -84,8 +84,11 @@ std::string ListLine(const TListedServer& server, std::uint8_t lang)
     return line;
 }
 
-std::string NoServerListedText(std::uint8_t lang)
+std::string NoServerListedText(const std::string& port, std::uint8_t lang)
 {
+    if (!port.empty())
+        return Pick(lang, "srvdiag-cli: no server on port ", "srvdiag-cli: geen server op poort ") +
+               port;
     return Pick(lang, "srvdiag-cli: no server found (no USB device 04d8:fe88)",
                 "srvdiag-cli: geen server gevonden (geen USB-apparaat 04d8:fe88)");
 }

@@ -33,5 +33,6 @@ struct TListedServer
 };
 std::string ListLine(const TListedServer& server, std::uint8_t lang);
 
-std::string NoServerListedText(std::uint8_t lang);
+// No server present (on port, when one was given).
+std::string NoServerListedText(const std::string& port, std::uint8_t lang);
 std::string WaitTimedOutText(unsigned seconds, std::uint8_t lang);

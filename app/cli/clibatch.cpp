@@ -222,7 +222,7 @@ void TCliBatch::ListServersNow()
         if (Args.Port.empty() || NamesPort(Args.Port, server.DevicePath))
             Listed.push_back({server});
     if (Listed.empty()) {
-        PrintLine(stderr, NoServerListedText(Args.LangIndex));
+        PrintLine(stderr, NoServerListedText(Args.Port, Args.LangIndex));
         End(2);
         return;
     }

@@ -36,11 +36,7 @@ bool NamesPort(const std::string& given, const std::string& devicePath)
     // Links such as /dev/serial/by-id/... lead to the device itself; a name that does not
     // resolve (a COM name, a missing file) simply does not match this way.
     std::error_code failed;
-    const auto a = std::filesystem::canonical(given, failed);
-    if (failed)
-        return false;
-    const auto b = std::filesystem::canonical(devicePath, failed);
-    return !failed && a == b;
+    return std::filesystem::equivalent(given, devicePath, failed) && !failed;
 }
 
 std::optional<TServerEntry> ChooseServer(const std::vector<TServerEntry>& servers,
