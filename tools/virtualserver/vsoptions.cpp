@@ -66,7 +66,8 @@ std::string ParseVirtualServerOptions(int argc, char** argv, TVirtualServerOptio
         options.Command.emplace_back(argv[i]);
     if (options.Command.empty())
         return "no program given";
-    if (!options.Then.empty() && options.Layout != TDeviceLayout::Server)
-        return "--then goes only with the one server of the default layout";
+    if (!options.Then.empty() && options.Layout != TDeviceLayout::Server &&
+        options.Layout != TDeviceLayout::NoServer)
+        return "--then goes only with the default layout or --no-server";
     return "";
 }
