@@ -22,6 +22,9 @@ public:
         Result->Reached = true;
         Result->Accepted = worker.ResultCode() == 0;
         Result->IdText = worker.ServerIdText();
+        // The link check leaves an accepted server where every connect leaves it, waiting for a
+        // request, so that the next connect (a read-out) finds it as usual.
+        worker.CheckLink(worker.SerIF());
         worker.SetResultCode(0); // also after a Back: no trace file, the host ends with 130
     }
 

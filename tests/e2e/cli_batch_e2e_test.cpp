@@ -81,6 +81,15 @@ TEST_F(CliServers, ListIdentifyShowsWhatEachServerSays)
     EXPECT_EQ(wrong.ExitCode, 0);
     EXPECT_EQ(wrong.Output, "/dev/ttyACM0\t1-1\tnot identified (VADOZIROZBK7Q2[9)\n");
     EXPECT_FALSE(ReadFileIfExists(Cli + ".ERR")) << "an identification writes no trace";
+
+    // The server is left as a connect leaves it: a read-out right after it succeeds.
+    const std::string dump = InDir("after.DMP");
+    const TRunResult after = RunProgram(
+        {VIRTUALSERVER_BIN, "--", "/bin/sh", "-c",
+         "\"$0\" --list --identify >/dev/null && exec \"$0\" \"$1\" >/dev/null", Cli, dump},
+        {}, 60s);
+    EXPECT_EQ(after.ExitCode, 0);
+    EXPECT_TRUE(ReadFile(dump) == PatternImage());
 }
 
 TEST_F(CliServers, PortReadsTheSecondOfTwoServers)
