@@ -98,3 +98,22 @@ std::string WaitTimedOutText(unsigned seconds, std::uint8_t lang)
     return Pick(lang, "srvdiag-cli: no server appeared within ", "srvdiag-cli: binnen ") +
            std::to_string(seconds) + Pick(lang, " s", " s is geen server verschenen");
 }
+
+std::string WaitingForServerText(std::uint8_t lang)
+{
+    return Pick(lang, "srvdiag-cli: waiting for a server to be plugged in...",
+                "srvdiag-cli: wachten tot een server wordt aangesloten...");
+}
+
+std::string WaitingForUnplugText(std::uint8_t lang)
+{
+    return Pick(lang, "srvdiag-cli: unplug the server to read the next one",
+                "srvdiag-cli: koppel de server los om de volgende uit te lezen");
+}
+
+std::string NoFolderText(const std::filesystem::path& folder, std::uint8_t lang)
+{
+    return Pick(lang, "srvdiag-cli: the folder of OUTPUT does not exist: ",
+                "srvdiag-cli: de map van OUTPUT bestaat niet: ") +
+           folder.string();
+}

@@ -36,3 +36,6 @@ std::string ListLine(const TListedServer& server, std::uint8_t lang);
 // No server present (on port, when one was given).
 std::string NoServerListedText(const std::string& port, std::uint8_t lang);
 std::string WaitTimedOutText(unsigned seconds, std::uint8_t lang);
+std::string WaitingForServerText(std::uint8_t lang);
+std::string WaitingForUnplugText(std::uint8_t lang);
+std::string NoFolderText(const std::filesystem::path& folder, std::uint8_t lang);

@@ -32,8 +32,10 @@ std::optional<TServerEntry> ReadableServer(const std::vector<TServerEntry>& serv
 } // namespace
 
 TCliBatch::TCliBatch(TCliLoop& loop, const TCliArgs& args, const std::filesystem::path& iniPath,
-                     const std::filesystem::path& tracePath, std::FILE* out, bool terminal)
-    : Loop(loop), Args(args), Ini(iniPath), Trace(tracePath), Out(out), Terminal(terminal)
+                     const std::filesystem::path& tracePath, std::FILE* out, bool terminal,
+                     bool errTerminal)
+    : Loop(loop), Args(args), Ini(iniPath), Trace(tracePath), Out(out), Terminal(terminal),
+      ErrTerminal(errTerminal)
 {
     Loop.Post([this] { Begin(); });
 }
@@ -51,6 +53,16 @@ std::string TCliBatch::TraceFileError() const
 
 void TCliBatch::Begin()
 {
+    if (Args.Repeat) {
+        // Found only after the first read-out, a missing folder would cost every server read.
+        const std::filesystem::path folder = Args.Output.parent_path();
+        std::error_code failed;
+        if (!folder.empty() && !std::filesystem::is_directory(folder, failed)) {
+            PrintLine(stderr, NoFolderText(folder, Args.LangIndex));
+            End(1);
+            return;
+        }
+    }
     if (Args.List)
         ListServersNow();
     else if (Args.Repeat || Args.Wait)
@@ -165,6 +177,8 @@ void TCliBatch::WatchForServer()
     std::optional<TServerWatch::TClock::time_point> deadline;
     if (Args.TimeoutSeconds != 0)
         deadline = TServerWatch::TClock::now() + std::chrono::seconds(Args.TimeoutSeconds);
+    if (ErrTerminal)
+        PrintLine(stderr, WaitingForServerText(Args.LangIndex));
     const std::string port = Args.Port;
     Watching = TWatching::ForServer;
     Watch = std::make_unique<TServerWatch>(
@@ -177,6 +191,8 @@ void TCliBatch::WatchForServer()
 
 void TCliBatch::WatchForUnplug()
 {
+    if (ErrTerminal)
+        PrintLine(stderr, WaitingForUnplugText(Args.LangIndex));
     const std::optional<TServerEntry> read = Current;
     Watching = TWatching::ForUnplug;
     Watch = std::make_unique<TServerWatch>(

@@ -29,9 +29,11 @@ class TCliLoop;
 class TCliBatch
 {
 public:
-    // out and terminal are where a single read-out prints its texts (nullptr: nowhere).
+    // out and terminal are where a single read-out prints its texts (nullptr: nowhere);
+    // errTerminal tells that standard error is a terminal, where the waits are announced.
     TCliBatch(TCliLoop& loop, const TCliArgs& args, const std::filesystem::path& iniPath,
-              const std::filesystem::path& tracePath, std::FILE* out, bool terminal);
+              const std::filesystem::path& tracePath, std::FILE* out, bool terminal,
+              bool errTerminal);
     ~TCliBatch();
     TCliBatch(const TCliBatch&) = delete;
     TCliBatch& operator=(const TCliBatch&) = delete;
@@ -65,6 +67,7 @@ private:
     const std::filesystem::path Trace;
     std::FILE* Out;
     const bool Terminal;
+    const bool ErrTerminal;
 
     std::unique_ptr<TServerWatch> Watch;
     TWatching Watching = TWatching::Nothing;

@@ -50,7 +50,7 @@ int main(int argc, char** argv)
     // installed copy; the settings file itself is never touched.
     const TFilePaths paths = ProgramFilePaths(RunningProgramPath(), "srvdiag-cli");
     TCliBatch batch(loop, parse.Args, paths.IniPath, paths.TracePath, stdout,
-                    isatty(STDOUT_FILENO) != 0);
+                    isatty(STDOUT_FILENO) != 0, isatty(STDERR_FILENO) != 0);
 
     const int code = loop.Run([&] { batch.OnWake(); }, [&] { batch.OnInterrupt(); });
     // A batch names each trace in its summary lines; a listing writes none.

@@ -152,4 +152,13 @@ TEST_F(CliServers, WaitGivesUpAfterItsTimeout)
     EXPECT_FALSE(ReadFileIfExists(dump));
 }
 
+TEST_F(CliServers, RepeatRefusesAMissingFolderBeforeWaitingForAServer)
+{
+    const TRunResult run = Run({}, {"--repeat", InDir("missing/{n}.DMP")});
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_NE(run.Output.find("srvdiag-cli: the folder of OUTPUT does not exist: "),
+              std::string::npos)
+        << run.Output;
+}
+
 } // namespace
