@@ -241,3 +241,15 @@ void TSerThread::SetServerIdText(const std::string& text)
     std::lock_guard guard(Lock);
     ServerId = text;
 }
+
+std::string TSerThread::DumpFileError() const
+{
+    std::lock_guard guard(Lock);
+    return DumpError;
+}
+
+void TSerThread::SetDumpFileError(const std::string& text)
+{
+    std::lock_guard guard(Lock);
+    DumpError = text;
+}

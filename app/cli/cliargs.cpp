@@ -6,16 +6,28 @@ TCliParse ParseCliArgs(const std::vector<std::string>& arguments, const std::str
 {
     CLI::App app("Reads the memory of a server attached through USB and writes it to OUTPUT.",
                  "srvdiag-cli");
-    app.footer("Exit status: 0 success, 1 output-file error, 2 server not found, 3 communication "
-               "error, 130 interrupted (Ctrl+C), 64 bad arguments.");
+    app.footer("Messages and progress go to standard error, the --json object to standard output.\n"
+               "Exit status: 0 success, 1 output-file error, 2 server not found, 3 communication "
+               "error, 4 port refused or busy, 64 bad arguments, 130 interrupted (Ctrl+C).");
     bool showVersion = false;
     bool shutdown = false;
     std::string language = "en";
     std::vector<std::string> outputs;
-    app.add_flag("-v,--version", showVersion, "Displays version information.");
+    app.add_flag("--version", showVersion, "Displays version information.");
     app.add_flag("--shutdown", shutdown, "Shut the server down before reading.");
-    app.add_option("--lang", language, "Language of the texts: en or nl (default en).")
-        ->type_name("en|nl");
+    CLI::Option* lang =
+        app.add_option("--lang", language,
+                       "Language of the texts: en or nl (default: nl when LC_ALL, LC_MESSAGES or "
+                       "LANG starts with nl, else en).")
+            ->type_name("en|nl");
+    bool quiet = false;
+    app.add_flag("-q,--quiet", quiet, "Print only errors: no progress, no success message.");
+    bool json = false;
+    app.add_flag("--json", json, "Print one JSON object with the outcome on standard output.");
+    bool partial = false;
+    app.add_flag("--partial", partial,
+                 "On Ctrl+C during the read-out, write the blocks read so far to OUTPUT "
+                 "(else OUTPUT is left as it was).");
     app.add_option("OUTPUT", outputs, "The dump file to write (1536 bytes).")->type_name("");
 
     TCliParse result;
@@ -56,6 +68,10 @@ TCliParse ParseCliArgs(const std::vector<std::string>& arguments, const std::str
         result.Args.Output = outputs[0];
         result.Args.Shutdown = shutdown;
         result.Args.LangIndex = language == "nl" ? 1 : 0;
+        result.Args.LangGiven = lang->count() > 0;
+        result.Args.Quiet = quiet;
+        result.Args.Json = json;
+        result.Args.Partial = partial;
     }
     return result;
 }

@@ -1,30 +1,22 @@
-// srvdiag-cli: reads a server's memory from the terminal, with the same worker, stages, texts
-// and trace file as the wizard.
+// srvdiag-cli: reads a server's memory from the terminal, with the same worker, stages and trace
+// file as the wizard, and reports the outcome in its own words.
 
 #include "app/cli/cliargs.h"
+#include "app/cli/cliconsole.h"
 #include "app/cli/clihost.h"
 #include "app/cli/cliloop.h"
+#include "app/cli/clireport.h"
+#include "app/cli/clitexts.h"
+#include "app/cli/discoveryrecord.h"
 #include "app/filepaths.h"
+#include "app/platformfiles.h"
 #include "app/userfolders.h"
+#include "worker/devicelister.h"
 #include "worker/stages.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
-#include <unistd.h>
-
-namespace {
-
-// Where the trace of a failed read-out is, or why there is none.
-void ReportTrace(const std::string& path, const std::string& error)
-{
-    if (error.empty())
-        std::fprintf(stderr, "srvdiag-cli: trace written to %s\n", path.c_str());
-    else
-        std::fprintf(stderr, "srvdiag-cli: trace could not be written to %s: %s\n", path.c_str(),
-                     error.c_str());
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -32,8 +24,7 @@ int main(int argc, char** argv)
     // that goes away cannot end the read-out.
     TCliLoop loop;
 
-    const TCliParse parse =
-        ParseCliArgs(std::vector<std::string>(argv, argv + argc), PROJECT_VERSION);
+    TCliParse parse = ParseCliArgs(std::vector<std::string>(argv, argv + argc), PROJECT_VERSION);
     switch (parse.Action) {
     case TCliParse::caHelp:
     case TCliParse::caVersion:
@@ -46,15 +37,31 @@ int main(int argc, char** argv)
     case TCliParse::caRun:
         break;
     }
+    TCliArgs& args = parse.Args;
+    if (!args.LangGiven)
+        args.LangIndex = LanguageFromLocale([](const char* name) { return std::getenv(name); });
+
+    // The output is checked, and the file that will take the dump made beside it, before the
+    // server is touched: a bad name must not cost a whole read-out.
+    std::string reason;
+    const std::optional<TFileReplacement> dump = BeginFileReplacement(args.Output, reason);
+    if (!dump) {
+        PrintReport(OutputRefusedReport(args, reason), args, stderr, stdout);
+        return 1;
+    }
 
     // Trace file beside the program (srvdiag-cli.ERR), or in the user's data folder for an
     // installed copy; the settings file itself is never touched.
     const TFilePaths paths = ProgramFilePaths(RunningProgramPath(), "srvdiag-cli");
-    TCliHost host(loop, parse.Args, MakeSystemStages(), paths.IniPath, paths.TracePath, stdout,
-                  isatty(STDOUT_FILENO) != 0);
+    TDiscoveryRecord discovery;
+    TCliHost host(loop, args, dump->Temporary,
+                  MakeSerialStages(MakeRecordingLister(MakeSystemDeviceLister(), discovery)),
+                  paths.IniPath, paths.TracePath,
+                  !args.Quiet && StandardErrorIsTerminal() ? stderr : nullptr);
+    loop.Run([&] { host.ServeWorker(); }, [&] { host.Interrupt(); });
 
-    const int code = loop.Run([&] { host.ServeWorker(); }, [&] { host.Interrupt(); });
-    if (code >= 1 && code <= 3)
-        ReportTrace(paths.TracePath.string(), host.TraceFileError());
-    return code;
+    const TReadReport report =
+        ConcludeReadOut(host.Facts(), args, *dump, discovery, paths.TracePath);
+    PrintReport(report, args, stderr, stdout);
+    return report.ExitCode;
 }
