@@ -1,5 +1,6 @@
 #pragma once
 
+#include "worker/exchangeobserver.h"
 #include "worker/stages.h"
 
 #include <atomic>
@@ -63,6 +64,12 @@ public:
     std::string DumpFileError() const;
     void SetServerIdText(const std::string& text);  // worker thread, by bring-up
     void SetDumpFileError(const std::string& text); // worker thread, by the read-out
+
+    // The trace and port events as they happen, told to the host's exchange observer too.
+    void AppendTrace(const std::string& text);
+    void ClearTrace();
+    void NotePortStep(TPortStep step);
+    void NotePortFailure(const char* operation, const std::exception& error);
 
     TWorkerHost& Host() { return HostRef; }
     TComPort& SerIF();

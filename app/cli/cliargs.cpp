@@ -29,6 +29,21 @@ TCliParse ParseCliArgs(const std::vector<std::string>& arguments, const std::str
                  "On Ctrl+C during the read-out, write the blocks read so far to OUTPUT "
                  "(else OUTPUT is left as it was).");
     app.add_option("OUTPUT", outputs, "The dump file to write (1536 bytes).")->type_name("");
+    bool verbose = false;
+    app.add_flag("-v,--verbose", verbose,
+                 "Log every step on the line to stderr as it happens, decoded, with the "
+                 "milliseconds since the start.");
+    TExplainArgs explain;
+    std::string explainTrace;
+    CLI::App* explainCommand = app.add_subcommand(
+        "explain", "Decode a trace file step by step and say what went wrong and what usually "
+                   "causes it.");
+    explainCommand
+        ->add_option("TRACE", explainTrace,
+                     "The trace file (default: the one this program writes).")
+        ->type_name("");
+    explainCommand->add_flag("--json", explain.Json, "One JSON object on stdout instead of text.");
+    explainCommand->fallthrough(); // --lang may also follow the subcommand
 
     TCliParse result;
     // CLI11 takes the arguments after the program in reverse order.
@@ -55,6 +70,20 @@ TCliParse ParseCliArgs(const std::vector<std::string>& arguments, const std::str
         result.Text = "srvdiag-cli " + version + "\n";
         return result;
     }
+    if (explainCommand->parsed()) {
+        result.Action = TCliParse::caError;
+        if (!outputs.empty())
+            result.Text = "explain takes no OUTPUT.";
+        else if (language != "en" && language != "nl")
+            result.Text = "Unknown language '" + language + "': use en or nl.";
+        else
+            result.Action = TCliParse::caExplain;
+        explain.Trace = explainTrace;
+        result.Explain = explain;
+        result.Args.LangIndex = language == "nl" ? 1 : 0;
+        result.Args.LangGiven = lang->count() > 0;
+        return result;
+    }
     result.Action = TCliParse::caError;
     if (outputs.size() != 1)
         result.Text = outputs.empty() ? "Missing OUTPUT." : "Only one OUTPUT may be given.";
@@ -67,6 +96,7 @@ TCliParse ParseCliArgs(const std::vector<std::string>& arguments, const std::str
     if (result.Action == TCliParse::caRun) {
         result.Args.Output = outputs[0];
         result.Args.Shutdown = shutdown;
+        result.Args.Verbose = verbose;
         result.Args.LangIndex = language == "nl" ? 1 : 0;
         result.Args.LangGiven = lang->count() > 0;
         result.Args.Quiet = quiet;

@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-// The command line of srvdiag-cli: OUTPUT [--shutdown] [--lang en|nl] [-q] [--json] [--partial].
+// The command line of srvdiag-cli: OUTPUT [--shutdown] [--lang en|nl] [-q] [--json] [--partial]
+// [-v], or explain.
 struct TCliArgs
 {
     std::filesystem::path Output; // the dump file, its name byte for byte as given
@@ -15,15 +16,24 @@ struct TCliArgs
     bool Quiet = false;           // only errors on standard error, no progress
     bool Json = false;            // one JSON object on standard output at the end
     bool Partial = false;         // an interrupted read-out keeps the blocks read so far
+    bool Verbose = false;         // the live protocol log on stderr
+};
+
+// srvdiag-cli explain [TRACE] [--json].
+struct TExplainArgs
+{
+    std::filesystem::path Trace; // empty: the program's own trace file
+    bool Json = false;
 };
 
 // What parsing decided.
 struct TCliParse
 {
-    enum TAction : std::uint8_t { caRun, caHelp, caVersion, caError };
+    enum TAction : std::uint8_t { caRun, caHelp, caVersion, caError, caExplain };
     TAction Action = caRun;
     TCliArgs Args;
-    std::string Text; // the help or version text for stdout, or the error message for stderr
+    TExplainArgs Explain; // for caExplain (Args.LangIndex holds its language)
+    std::string Text;     // the help or version text for stdout, or the error message for stderr
 };
 
 // Parses the program's arguments (the first is the program itself).

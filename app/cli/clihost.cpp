@@ -2,6 +2,7 @@
 
 #include "app/cli/cliloop.h"
 #include "app/cli/clitexts.h"
+#include "app/cli/protocollog.h"
 #include "app/wizardmodel.h"
 #include "serial/comerror.h"
 #include "serial/comport.h"
@@ -14,7 +15,9 @@ TCliHost::TCliHost(TCliLoop& loop, const TCliArgs& args, const std::filesystem::
                    std::unique_ptr<TStages> stages, const std::filesystem::path& iniPath,
                    const std::filesystem::path& tracePath, std::FILE* progress)
     : Loop(loop), Args(args), DumpFile(dumpFile), Ini(iniPath), Trace(tracePath),
-      ProgressOut(progress), Port(MakeServerPort()), PendingStages(std::move(stages))
+      ProgressOut(progress), Port(MakeServerPort()),
+      Log(args.Verbose ? std::make_unique<TProtocolLog>([&loop] { loop.Wake(); }) : nullptr),
+      PendingStages(std::move(stages))
 {
     // The worker starts on page 4 with Next enabled, so its first pass parks; the first served
     // park moves it on to page 5 (Start).
@@ -49,8 +52,15 @@ void TCliHost::PortOpenFailed(const std::string& deviceName, const EComError& er
     RunFacts.PortBusy = error.Kind() == ekBusy;
 }
 
+TExchangeObserver* TCliHost::ExchangeObserver()
+{
+    return Log.get();
+}
+
 void TCliHost::ServeWorker()
 {
+    if (Log)
+        PrintLog(Log->TakeLines());
     if (!Worker)
         return;
     Worker->ServeCalls();
@@ -136,8 +146,20 @@ void TCliHost::Finish(int code)
         RunFacts.ServerId = Worker->ServerIdText();
         RunFacts.DumpError = Worker->DumpFileError();
         RunFacts.TraceError = Worker->TraceFileError();
+        if (Log)
+            PrintLog(Log->TakeLines() + Log->Finish());
         Loop.Quit(code);
     });
+}
+
+void TCliHost::PrintLog(const std::string& lines)
+{
+    // Before the log: a progress bar still drawn on the terminal ends its line.
+    if (lines.empty())
+        return;
+    Print(Progress.Finish());
+    std::fwrite(lines.data(), 1, lines.size(), stderr);
+    std::fflush(stderr);
 }
 
 void TCliHost::Print(const std::string& text)

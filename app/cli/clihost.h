@@ -15,6 +15,7 @@
 
 class TCliLoop;
 class TComPort;
+class TProtocolLog;
 class TSerThread;
 class TStages;
 
@@ -73,12 +74,14 @@ public:
     void ShowPage() override;
     void ShowProgress(std::uint8_t percent) override;
     void AddRecent() override {} // the command line keeps no recent-file list
+    TExchangeObserver* ExchangeObserver() override;
 
 private:
     using TClock = std::chrono::steady_clock;
     void Start();          // page 4 to 5: hand the file name over and wake the worker
     void Finish(int code); // end the worker, take its facts and quit the loop with code
     void Print(const std::string& text);
+    void PrintLog(const std::string& lines); // the protocol log's lines, on stderr
 
     TCliLoop& Loop;
     const TCliArgs Args;
@@ -96,6 +99,7 @@ private:
     TClock::time_point ConnectStart, ReadStart;
     TRunFacts RunFacts;
     std::mutex OpenFailureLock; // guards the Refused fields of RunFacts until the worker ended
+    std::unique_ptr<TProtocolLog> Log; // with -v: the protocol log the worker feeds
     std::unique_ptr<TStages> PendingStages;
     std::unique_ptr<TSerThread> Worker; // last: destroyed (and stopped) first
 };

@@ -26,7 +26,6 @@ constexpr TTexts English = {
     "interrupted; the {1} bytes read so far are in {2}",
     "trace written to {1}",
     "trace could not be written to {1}: {2}",
-    "the exchange with the server failed",
 };
 
 constexpr TTexts Dutch = {
@@ -49,7 +48,6 @@ constexpr TTexts Dutch = {
     "afgebroken; de {1} tot nu toe gelezen bytes staan in {2}",
     "trace geschreven naar {1}",
     "trace kon niet worden geschreven naar {1}: {2}",
-    "de uitwisseling met de server is mislukt",
 };
 
 } // namespace

@@ -25,7 +25,6 @@ enum TCliMessage : std::uint8_t {
     cmInterruptedPartial, // {1} bytes, {2} file
     cmTraceWritten,       // {1} path
     cmTraceFailed,        // {1} path, {2} reason
-    cmExchangeFailed,     // where no more is known of why an exchange stopped
     cmMessageCount
 };
 

@@ -8,6 +8,7 @@
 #include "app/cli/clireport.h"
 #include "app/cli/clitexts.h"
 #include "app/cli/discoveryrecord.h"
+#include "app/cli/explaincommand.h"
 #include "app/filepaths.h"
 #include "app/platformfiles.h"
 #include "app/userfolders.h"
@@ -34,12 +35,20 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "srvdiag-cli: %s\nTry 'srvdiag-cli --help' for more information.\n",
                      parse.Text.c_str());
         return ExitUsage;
+    case TCliParse::caExplain:
     case TCliParse::caRun:
         break;
     }
     TCliArgs& args = parse.Args;
     if (!args.LangGiven)
         args.LangIndex = LanguageFromLocale([](const char* name) { return std::getenv(name); });
+
+    // Trace file beside the program (srvdiag-cli.ERR), or in the user's data folder for an
+    // installed copy; the settings file itself is never touched.
+    const TFilePaths paths = ProgramFilePaths(RunningProgramPath(), "srvdiag-cli");
+    if (parse.Action == TCliParse::caExplain)
+        return RunExplain(parse.Explain.Trace.empty() ? paths.TracePath : parse.Explain.Trace,
+                          parse.Explain.Json, args.LangIndex, stdout, stderr);
 
     // The output is checked, and the file that will take the dump made beside it, before the
     // server is touched: a bad name must not cost a whole read-out.
@@ -50,9 +59,6 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    // Trace file beside the program (srvdiag-cli.ERR), or in the user's data folder for an
-    // installed copy; the settings file itself is never touched.
-    const TFilePaths paths = ProgramFilePaths(RunningProgramPath(), "srvdiag-cli");
     TDiscoveryRecord discovery;
     TCliHost host(loop, args, dump->Temporary,
                   MakeSerialStages(MakeRecordingLister(MakeSystemDeviceLister(), discovery)),

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <exception>
 #include <fcntl.h>
+#include <fstream>
 #include <glib-object.h>
 #include <iostream>
 #include <termios.h>
@@ -75,6 +76,8 @@ public:
     TServing(const TServing&) = delete;
     TServing& operator=(const TServing&) = delete;
 
+    std::string Received() const { return Sim.ReceivedBytes(); }
+
 private:
     TServerSim Sim;
     std::thread Thread;
@@ -94,6 +97,12 @@ int Run(const TVirtualServerOptions& options, const sigset_t& signals)
         TSlaveKeeper keeper(bed.SlavePath());
         TServing serving(options.Sim, bed);
         status = RunChild(options.Command, signals);
+        if (!options.ReceivedFile.empty() &&
+            !(std::ofstream(options.ReceivedFile, std::ios::binary) << serving.Received())) {
+            std::cerr << "srvdiag-virtualserver: cannot write " << options.ReceivedFile << "\n";
+            if (status == 0)
+                status = 1;
+        }
     }
     if (!options.LinesFile.empty() && !recorder.Write(options.LinesFile)) {
         std::cerr << "srvdiag-virtualserver: cannot write " << options.LinesFile << "\n";

@@ -13,6 +13,7 @@ std::string VirtualServerUsage()
            "  --other-product       the server's vendor with product fe89 instead\n"
            "  --two-servers         two matching devices, the first without a tty\n"
            "  --lines FILE          write the DTR/RTS changes with their times to FILE\n"
+           "  --received FILE       write every byte the server received to FILE\n"
            "Server behaviour:\n" +
            SimArgsUsage() + "  --help                show this text\n";
 }
@@ -39,6 +40,8 @@ std::string ParseVirtualServerOptions(int argc, char** argv, TVirtualServerOptio
             options.Layout = TDeviceLayout::TwoServers;
         } else if (arg == "--lines" && i + 1 < argc) {
             options.LinesFile = argv[++i];
+        } else if (arg == "--received" && i + 1 < argc) {
+            options.ReceivedFile = argv[++i];
         } else {
             std::string error;
             switch (ParseSimArg(argc, argv, i, options.Sim, error)) {

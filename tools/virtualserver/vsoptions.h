@@ -11,7 +11,8 @@ struct TVirtualServerOptions
 {
     TDeviceLayout Layout = TDeviceLayout::Server;
     TSimOptions Sim;
-    std::string LinesFile; // where the recorded DTR/RTS changes go; empty: nowhere
+    std::string LinesFile;    // where the recorded DTR/RTS changes go; empty: nowhere
+    std::string ReceivedFile; // where every byte the server received goes; empty: nowhere
     bool Help = false;
     std::vector<std::string> Command; // the program to start and its arguments
 };
