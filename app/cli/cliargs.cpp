@@ -44,6 +44,8 @@ TCliParse ParseCliArgs(const std::vector<std::string>& arguments, const std::str
         ->type_name("");
     explainCommand->add_flag("--json", explain.Json, "One JSON object on stdout instead of text.");
     explainCommand->fallthrough(); // --lang may also follow the subcommand
+    explainCommand->footer("Exit status: 0 explained, 65 not a trace of this program, 66 the "
+                           "file cannot be read, 64 bad arguments.");
 
     TCliParse result;
     // CLI11 takes the arguments after the program in reverse order.

@@ -66,9 +66,9 @@ std::string ExplainText(const TTraceWalk& walk, std::uint8_t langIndex)
     const TTraceVerdict& v = walk.Verdict;
     std::string text;
     for (const TTraceStep& step : walk.Steps) {
-        char entry[16];
-        std::snprintf(entry, sizeof entry, "%5zu  ", step.Entry + 1);
-        text += entry + step.Text + "\n";
+        const std::string entry = std::to_string(step.Entry + 1);
+        text += std::string(entry.size() < 5 ? 5 - entry.size() : 0, ' ') + entry + "  " +
+                step.Text + "\n";
     }
     if (walk.Steps.empty())
         text += nl ? "De trace is leeg.\n" : "The trace is empty.\n";

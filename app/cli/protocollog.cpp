@@ -10,9 +10,9 @@ void TProtocolLog::Add(const std::string& text)
 {
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - Start).count();
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%7lld ms  ", static_cast<long long>(ms));
-    Lines += stamp + text + "\n";
+    const std::string stamp = std::to_string(ms);
+    Lines +=
+        std::string(stamp.size() < 7 ? 7 - stamp.size() : 0, ' ') + stamp + " ms  " + text + "\n";
 }
 
 void TProtocolLog::AddSteps(const std::vector<TTraceStep>& steps)

@@ -591,7 +591,9 @@ struct TTraceWalker::TState
             TakeToken(token);
         }
         if (final && !Pending.empty() && !Error)
-            Bad("the record ends inside an entry");
+            Bad(Phase == TPhase::Empty && Pending.compare(0, 3, "USB") != 0
+                    ? "no attempt-start entry (\"USB\" and the device)"
+                    : "the record ends inside an entry");
     }
 
     void Close()
