@@ -46,7 +46,9 @@ void TSerThread::BringUpLink()
 
     bool opened = false;
     try {
-        Trace = "USB" + port.DeviceName() + '\r';
+        // The attempt-start entry replaces the whole trace.
+        ClearTrace();
+        AppendTrace("USB" + port.DeviceName() + '\r');
         port.Timeouts().SetReadConstant(WakeTimeoutMs);
         port.Timeouts().SetWriteConstant(WriteBoundMs);
         port.Timeouts().SetWriteMultiplier(WriteMsPerByte);
@@ -55,15 +57,20 @@ void TSerThread::BringUpLink()
         try {
             port.Open();
         } catch (const EComError& error) {
+            NotePortFailure("open", error);
             Host().PortOpenFailed(port.DeviceName(), error);
             throw;
         }
         opened = true;
+        NotePortStep(TPortStep::Opened);
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         port.FlowControl().SetDTR(dcEnable);
+        NotePortStep(TPortStep::DtrOn);
         port.FlowControl().SetRTS(rcDisable);
+        NotePortStep(TPortStep::RtsOff);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         port.PurgeInput();
+        NotePortStep(TPortStep::InputPurged);
         port.SetTag(1);
 
         // Probe: a server that answers 0x55 and then keeps sending identification characters
@@ -112,6 +119,7 @@ void TSerThread::BringUpLink()
         if (identification.compare(0, IdentificationPrefix.size(), IdentificationPrefix) != 0)
             return;
         port.Timeouts().SetReadConstant(LinkTimeoutMs);
+        NotePortStep(TPortStep::Accepted);
         SetResultCode(0);
     } catch (const std::exception&) {
         // Opened but not yet owned (Tag still 0): nobody else would ever close it.

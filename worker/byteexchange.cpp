@@ -10,11 +10,12 @@ bool TSerThread::SendByte(TComPort& port, std::uint8_t value)
     bool written = true;
     try {
         port.WriteChar(value);
-    } catch (const std::exception&) {
-        Trace += '!';
+    } catch (const std::exception& e) {
+        NotePortFailure("write", e);
+        AppendTrace("!");
         written = false;
     }
-    Trace += '<' + std::to_string(value) + '\r';
+    AppendTrace('<' + std::to_string(value) + '\r');
     return written;
 }
 
@@ -26,20 +27,22 @@ int TSerThread::ReceiveByte(TComPort& port)
     std::int32_t waiting = 0;
     try {
         waiting = port.InputCount();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         // The port is closed or the device vanished (unplugged): no byte, and the link is lost.
+        NotePortFailure("input count", e);
         waiting = -1;
         LinkOk = false;
     }
     if (waiting >= 0 && waiting < 2) {
         try {
             result = port.ReadChar();
-        } catch (const std::exception&) {
+        } catch (const std::exception& e) {
+            NotePortFailure("read", e);
             result = -1;
         }
     }
     // Two or more waiting bytes mean the exchange is out of step: they count as no answer.
-    Trace += ">" + std::to_string(result) + '\r';
+    AppendTrace(">" + std::to_string(result) + '\r');
     return result;
 }
 

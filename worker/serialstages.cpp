@@ -12,7 +12,7 @@ public:
 
     void Connect(TSerThread& worker) override
     {
-        worker.Trace.clear();
+        worker.ClearTrace();
         worker.FindServer(*Lister);
         worker.BringUpLink();
         worker.CheckLink(worker.SerIF());

@@ -112,6 +112,32 @@ TComPort& TSerThread::SerIF()
     return HostRef.SerIF();
 }
 
+void TSerThread::AppendTrace(const std::string& text)
+{
+    Trace += text;
+    if (TExchangeObserver* observer = HostRef.ExchangeObserver())
+        observer->TraceAppended(text);
+}
+
+void TSerThread::ClearTrace()
+{
+    Trace.clear();
+    if (TExchangeObserver* observer = HostRef.ExchangeObserver())
+        observer->TraceCleared();
+}
+
+void TSerThread::NotePortStep(TPortStep step)
+{
+    if (TExchangeObserver* observer = HostRef.ExchangeObserver())
+        observer->PortStepDone(step);
+}
+
+void TSerThread::NotePortFailure(const char* operation, const std::exception& error)
+{
+    if (TExchangeObserver* observer = HostRef.ExchangeObserver())
+        observer->PortFailed(operation, error);
+}
+
 void TSerThread::Synchronize(const std::function<void()>& fn)
 {
     std::function<void()> call = fn;
@@ -152,7 +178,7 @@ void TSerThread::RunStage(std::uint8_t page)
 {
     try {
         if (page == 5) {
-            Trace.clear();
+            ClearTrace();
             SetServerIdText("");
             Stages->Connect(*this);
         } else if (page == 6) {
@@ -240,4 +266,16 @@ void TSerThread::SetServerIdText(const std::string& text)
 {
     std::lock_guard guard(Lock);
     ServerId = text;
+}
+
+std::string TSerThread::DumpFileError() const
+{
+    std::lock_guard guard(Lock);
+    return DumpError;
+}
+
+void TSerThread::SetDumpFileError(const std::string& text)
+{
+    std::lock_guard guard(Lock);
+    DumpError = text;
 }

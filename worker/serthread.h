@@ -1,5 +1,6 @@
 #pragma once
 
+#include "worker/exchangeobserver.h"
 #include "worker/stages.h"
 
 #include <atomic>
@@ -59,7 +60,16 @@ public:
     // after a rejected one the characters up to the first wrong or missing answer; empty before
     // the first bring-up, when none was sent or the server was not reached. Any thread.
     std::string ServerIdText() const;
-    void SetServerIdText(const std::string& text); // worker thread, by bring-up
+    // Why the last dump file could not be written in full; empty when it was (or none was due).
+    std::string DumpFileError() const;
+    void SetServerIdText(const std::string& text);  // worker thread, by bring-up
+    void SetDumpFileError(const std::string& text); // worker thread, by the read-out
+
+    // The trace and port events as they happen, told to the host's exchange observer too.
+    void AppendTrace(const std::string& text);
+    void ClearTrace();
+    void NotePortStep(TPortStep step);
+    void NotePortFailure(const char* operation, const std::exception& error);
 
     TWorkerHost& Host() { return HostRef; }
     TComPort& SerIF();
@@ -101,6 +111,7 @@ private:
     std::filesystem::path DumpName;
     std::string TraceError;
     std::string ServerId;
+    std::string DumpError;
     bool ParkPending = false;      // park call queued, not yet run by the main thread
     bool ParkCancelled = false;    // a resume arrived while the park call was queued
     std::uint64_t QueuedCalls = 0; // synchronized calls queued so far

@@ -59,11 +59,12 @@ void TSerThread::Transact(const std::string& request, bool headerFlag, std::uint
         return ResultCode() == 0 && LinkOk && !Terminated() && !BackRequested();
     };
     if (mayTalk()) {
-        Trace += FrameEntry('<', Received);
+        AppendTrace(FrameEntry('<', Received));
         try {
             port.WriteString(Received);
-        } catch (const std::exception&) {
-            Trace += '!';
+        } catch (const std::exception& e) {
+            NotePortFailure("write", e);
+            AppendTrace("!");
             LinkOk = false;
         }
     }
@@ -72,9 +73,10 @@ void TSerThread::Transact(const std::string& request, bool headerFlag, std::uint
         try {
             port.Read(answer.data(), static_cast<std::int32_t>(toRead), true);
             Received = answer;
-            Trace += FrameEntry('>', Received);
-        } catch (const std::exception&) {
-            Trace += '!';
+            AppendTrace(FrameEntry('>', Received));
+        } catch (const std::exception& e) {
+            NotePortFailure("read", e);
+            AppendTrace("!");
             LinkOk = false;
         }
     }

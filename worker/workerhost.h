@@ -6,6 +6,7 @@
 
 class EComError;
 class TComPort;
+class TExchangeObserver;
 
 // path with its last three characters replaced by ending (all of it when it is shorter).
 inline std::filesystem::path WithLastThreeReplaced(const std::filesystem::path& path,
@@ -55,6 +56,10 @@ public:
         (void)deviceName;
         (void)error;
     }
+
+    // Who watches the exchange live, or none (the window). Called on the worker thread; the
+    // observer must live as long as the worker.
+    virtual TExchangeObserver* ExchangeObserver() { return nullptr; }
 
     // Called on the worker thread after it queued a synchronized call: the main thread must run
     // TSerThread::ServeCalls soon (the window posts a queued call to its event loop).

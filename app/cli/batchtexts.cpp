@@ -1,27 +1,12 @@
 #include "app/cli/batchtexts.h"
 
+#include "app/cli/clitexts.h"
+
 namespace {
 
 std::string Pick(std::uint8_t lang, const char* english, const char* dutch)
 {
     return lang == 1 ? dutch : english;
-}
-
-std::string Outcome(int code, std::uint8_t lang)
-{
-    switch (code) {
-    case 1:
-        return Pick(lang, "output-file error", "fout in het uitvoerbestand");
-    case 2:
-        return Pick(lang, "server not found", "server niet gevonden");
-    case 3:
-        return Pick(lang, "communication error", "communicatiefout");
-    case 130:
-        return Pick(lang, "interrupted", "onderbroken");
-    default:
-        return Pick(lang, "failed with exit status ", "mislukt met afsluitcode ") +
-               std::to_string(code);
-    }
 }
 
 // The identification text as a person reads it: its first byte, 0x11 for a server, is not a
@@ -48,23 +33,22 @@ std::string Printable(const std::string& idText)
 
 } // namespace
 
-std::string RunSummaryLine(const TRunSummary& summary, std::uint8_t lang)
+std::string RunPrefixText(unsigned run, const std::string& id, std::uint8_t lang)
 {
-    std::string line = "srvdiag-cli: " + Pick(lang, "read-out ", "uitlezing ") +
-                       std::to_string(summary.Run) + ", server " + summary.Id + ": ";
-    if (summary.Code == 0)
-        return line + std::to_string(summary.DumpSize) +
-               Pick(lang, " bytes written to ", " bytes geschreven naar ") + summary.Dump.string();
-    line += Outcome(summary.Code, lang);
-    if (summary.Trace.empty())
-        return line;
-    if (summary.TraceError.empty())
-        return line + Pick(lang, "; trace in ", "; trace in ") + summary.Trace.string();
-    return line +
-           Pick(lang, "; trace could not be written to ",
-                "; trace kon niet worden "
-                "geschreven naar ") +
-           summary.Trace.string() + ": " + summary.TraceError;
+    return Pick(lang, "read-out ", "uitlezing ") + std::to_string(run) + ", server " + id + ": ";
+}
+
+std::string TraceText(const std::string& path, const std::string& error, std::uint8_t lang)
+{
+    return error.empty() ? CliText(cmTraceWritten, lang, {path})
+                         : CliText(cmTraceFailed, lang, {path, error});
+}
+
+std::string NoServerOnPortText(const std::string& port, std::uint8_t lang)
+{
+    return Pick(lang, "server not found: no server on port ",
+                "server niet gevonden: geen server op poort ") +
+           port;
 }
 
 std::string ListLine(const TListedServer& server, std::uint8_t lang)

@@ -22,10 +22,10 @@ void AddBatchOptions(CLI::App& app, TCliArgs& args)
     app.add_option("--timeout", args.TimeoutSeconds,
                    "Give up waiting for a server after SECONDS (default: wait for ever).")
         ->type_name("SECONDS")
-        ->check(CLI::Range(1U, 86400U));
+        ->check(CLI::Range(1U, 86400U).description(""));
     app.add_option("--count", args.Count, "With --repeat: stop after N good read-outs.")
         ->type_name("N")
-        ->check(CLI::Range(1U, 1000000U));
+        ->check(CLI::Range(1U, 1000000U).description(""));
 }
 
 // The batch options that do not go together; empty when they do.
@@ -50,16 +50,28 @@ TCliParse ParseCliArgs(const std::vector<std::string>& arguments, const std::str
 {
     CLI::App app("Reads the memory of a server attached through USB and writes it to OUTPUT.",
                  "srvdiag-cli");
-    app.footer("Exit status: 0 success, 1 output-file error, 2 server not found, 3 communication "
-               "error, 130 interrupted (Ctrl+C), 64 bad arguments.");
+    app.footer("Messages and progress go to standard error, the --json object to standard output.\n"
+               "Exit status: 0 success, 1 output-file error, 2 server not found, 3 communication "
+               "error, 4 port refused or busy, 64 bad arguments, 130 interrupted (Ctrl+C).");
     bool showVersion = false;
     bool shutdown = false;
     std::string language = "en";
     std::vector<std::string> outputs;
-    app.add_flag("-v,--version", showVersion, "Displays version information.");
+    app.add_flag("--version", showVersion, "Displays version information.");
     app.add_flag("--shutdown", shutdown, "Shut the server down before reading.");
-    app.add_option("--lang", language, "Language of the texts: en or nl (default en).")
-        ->type_name("en|nl");
+    CLI::Option* lang =
+        app.add_option("--lang", language,
+                       "Language of the texts: en or nl (default: nl when LC_ALL, LC_MESSAGES or "
+                       "LANG starts with nl, else en).")
+            ->type_name("en|nl");
+    bool quiet = false;
+    app.add_flag("-q,--quiet", quiet, "Print only errors: no progress, no success message.");
+    bool json = false;
+    app.add_flag("--json", json, "Print one JSON object with the outcome on standard output.");
+    bool partial = false;
+    app.add_flag("--partial", partial,
+                 "On Ctrl+C during the read-out, write the blocks read so far to OUTPUT "
+                 "(else OUTPUT is left as it was).");
     app.add_option("OUTPUT", outputs,
                    "The dump file to write (1536 bytes). {id}, {n} and {time} in its name are "
                    "replaced by the server's six identification characters, the number of the "
@@ -67,6 +79,23 @@ TCliParse ParseCliArgs(const std::vector<std::string>& arguments, const std::str
         ->type_name("");
     TCliArgs batch;
     AddBatchOptions(app, batch);
+    bool verbose = false;
+    app.add_flag("-v,--verbose", verbose,
+                 "Log every step on the line to stderr as it happens, decoded, with the "
+                 "milliseconds since the start.");
+    TExplainArgs explain;
+    std::string explainTrace;
+    CLI::App* explainCommand = app.add_subcommand(
+        "explain", "Decode a trace file step by step and say what went wrong and what usually "
+                   "causes it.");
+    explainCommand
+        ->add_option("TRACE", explainTrace,
+                     "The trace file (default: the one this program writes).")
+        ->type_name("");
+    explainCommand->add_flag("--json", explain.Json, "One JSON object on stdout instead of text.");
+    explainCommand->fallthrough(); // --lang may also follow the subcommand
+    explainCommand->footer("Exit status: 0 explained, 65 not a trace of this program, 66 the "
+                           "file cannot be read, 64 bad arguments.");
 
     TCliParse result;
     // CLI11 takes the arguments after the program in reverse order.
@@ -93,6 +122,20 @@ TCliParse ParseCliArgs(const std::vector<std::string>& arguments, const std::str
         result.Text = "srvdiag-cli " + version + "\n";
         return result;
     }
+    if (explainCommand->parsed()) {
+        result.Action = TCliParse::caError;
+        if (!outputs.empty())
+            result.Text = "explain takes no OUTPUT.";
+        else if (language != "en" && language != "nl")
+            result.Text = "Unknown language '" + language + "': use en or nl.";
+        else
+            result.Action = TCliParse::caExplain;
+        explain.Trace = explainTrace;
+        result.Explain = explain;
+        result.Args.LangIndex = language == "nl" ? 1 : 0;
+        result.Args.LangGiven = lang->count() > 0;
+        return result;
+    }
     result.Action = TCliParse::caError;
     const bool listingWithOutput = batch.List && !outputs.empty();
     if (batch.List && outputs.empty())
@@ -114,7 +157,12 @@ TCliParse ParseCliArgs(const std::vector<std::string>& arguments, const std::str
     if (result.Action == TCliParse::caRun) {
         result.Args = batch;
         result.Args.Shutdown = shutdown;
+        result.Args.Verbose = verbose;
         result.Args.LangIndex = language == "nl" ? 1 : 0;
+        result.Args.LangGiven = lang->count() > 0;
+        result.Args.Quiet = quiet;
+        result.Args.Json = json;
+        result.Args.Partial = partial;
     }
     return result;
 }

@@ -3,6 +3,7 @@
 #include "app/cli/batchtexts.h"
 #include "app/cli/clihost.h"
 #include "app/cli/cliloop.h"
+#include "app/cli/clireport.h"
 #include "app/cli/outputname.h"
 #include "worker/devicelister.h"
 #include "worker/stages.h"
@@ -32,10 +33,8 @@ std::optional<TServerEntry> ReadableServer(const std::vector<TServerEntry>& serv
 } // namespace
 
 TCliBatch::TCliBatch(TCliLoop& loop, const TCliArgs& args, const std::filesystem::path& iniPath,
-                     const std::filesystem::path& tracePath, std::FILE* out, bool terminal,
-                     bool errTerminal)
-    : Loop(loop), Args(args), Ini(iniPath), Trace(tracePath), Out(out), Terminal(terminal),
-      ErrTerminal(errTerminal)
+                     const std::filesystem::path& tracePath, bool errTerminal)
+    : Loop(loop), Args(args), Ini(iniPath), Trace(tracePath), ErrTerminal(errTerminal)
 {
     Loop.Post([this] { Begin(); });
 }
@@ -44,11 +43,6 @@ TCliBatch::~TCliBatch()
 {
     Watch.reset();
     Host.reset();
-}
-
-std::string TCliBatch::TraceFileError() const
-{
-    return Host ? Host->TraceFileError() : std::string();
 }
 
 void TCliBatch::Begin()
@@ -111,57 +105,82 @@ void TCliBatch::StartRun(const std::optional<TServerEntry>& server)
     ++RunNumber;
     RunTime = FileNameTime(std::time(nullptr));
     Current = server;
+    // The output is checked, and the file that will take the dump made beside it, before the
+    // server is touched: a bad name must not cost a whole read-out. {id} is known only once the
+    // server has identified itself; the new file is moved to its name at the end.
+    const std::filesystem::path output = ExpandOutputName(Args.Output, "{id}", RunNumber, RunTime);
+    std::string reason;
+    Dump = BeginFileReplacement(output, reason);
+    if (!Dump) {
+        TCliArgs args = Args;
+        args.Output = output;
+        PrintReport(OutputRefusedReport(args, reason), args, stderr, stdout);
+        End(1);
+        return;
+    }
     // Without a choice the window's discovery runs as it is: the first matching server.
     const std::string port = server ? server->DevicePath : Args.Port;
-    std::unique_ptr<TStages> stages =
-        port.empty() ? MakeSystemStages() : MakeSerialStages(ListerFor(port));
+    Discovery = std::make_unique<TDiscoveryRecord>();
+    std::unique_ptr<TDeviceLister> lister =
+        MakeRecordingLister(MakeSystemDeviceLister(), *Discovery);
+    if (!port.empty())
+        lister = std::make_unique<TOnePortLister>(std::move(lister), port);
     Host.reset();
-    Host = std::make_unique<TCliHost>(Loop, Args, std::move(stages), Ini, Trace,
-                                      Args.Repeat ? nullptr : Out, Terminal);
+    Host =
+        std::make_unique<TCliHost>(Loop, Args, Dump->Temporary, MakeSerialStages(std::move(lister)),
+                                   Ini, Trace, !Args.Quiet && ErrTerminal ? stderr : nullptr);
     TCliRunHooks hooks;
-    const std::filesystem::path pattern = Args.Output;
-    const unsigned run = RunNumber;
-    const std::string time = RunTime;
-    hooks.DumpName = [pattern, run, time](const std::string& idText) {
-        return ExpandOutputName(pattern, IdPlaceholderValue(idText), run, time);
-    };
-    if (Args.Repeat)
+    if (Args.Repeat) {
+        const std::filesystem::path pattern = Args.Output;
+        const unsigned run = RunNumber;
+        const std::string time = RunTime;
         hooks.TraceName = [pattern, run, time](const std::string& idText) {
             return TraceNameBeside(
                 ExpandOutputName(pattern, IdPlaceholderValue(idText), run, time));
         };
+    }
     hooks.Finished = [this](int code) { Loop.Post([this, code] { RunEnded(code); }); };
     Host->SetRunHooks(std::move(hooks));
     Running = true;
 }
 
-void TCliBatch::RunEnded(int code)
+void TCliBatch::RunEnded(int /*code*/)
 {
     Running = false;
+    const TRunFacts& facts = Host->Facts();
+    const std::string id = IdPlaceholderValue(facts.ServerId);
+    TCliArgs args = Args;
+    args.Output = ExpandOutputName(Args.Output, id, RunNumber, RunTime);
+    TFileReplacement dump = *Dump;
+    if (args.Output.filename() != Dump->Target.filename()) {
+        // The name held {id}: the new file goes to the name the server's identification gave.
+        std::error_code failed;
+        dump.Target = args.Output;
+        dump.TargetExisted = std::filesystem::exists(args.Output, failed);
+    }
+    const std::filesystem::path trace = Args.Repeat ? TraceNameBeside(args.Output) : Trace;
+    TReadReport report = ConcludeReadOut(facts, args, dump, *Discovery, trace);
+    if (!Args.Port.empty() && !Current && report.ExitCode == 2 && facts.Trace.empty())
+        report.Message = NoServerOnPortText(Args.Port, Args.LangIndex);
     if (!Args.Repeat) {
-        End(code);
+        PrintReport(report, args, stderr, stdout);
+        End(report.ExitCode);
         return;
     }
-    TRunSummary summary;
-    summary.Run = RunNumber;
-    summary.Code = code;
-    const std::string idText = Host->ServerIdText();
-    summary.Id = IdPlaceholderValue(idText);
-    summary.Dump = ExpandOutputName(Args.Output, summary.Id, RunNumber, RunTime);
-    std::error_code failed;
-    summary.DumpSize = std::filesystem::file_size(summary.Dump, failed);
-    if (code >= 1 && code <= 3) {
-        summary.Trace = TraceNameBeside(summary.Dump);
-        summary.TraceError = Host->TraceFileError();
+    report.Message = RunPrefixText(RunNumber, id, Args.LangIndex) + report.Message;
+    if (report.TraceDue) {
+        report.Message += "; " + TraceText(report.TracePath, report.TraceError, Args.LangIndex);
+        report.TraceDue = false; // in the one line
     }
-    PrintLine(stderr, RunSummaryLine(summary, Args.LangIndex));
+    args.Quiet = false; // a read-out's line is what --repeat prints
+    PrintReport(report, args, stderr, stdout);
 
-    if (code == 130) {
-        End(130);
+    if (report.ExitCode == ExitInterrupted) {
+        End(ExitInterrupted);
         return;
     }
-    LastCode = code;
-    if (code == 0)
+    LastCode = report.ExitCode;
+    if (report.ExitCode == 0)
         ++GoodRuns;
     if (Args.Count != 0 && GoodRuns >= Args.Count) {
         End(0);
@@ -219,9 +238,19 @@ void TCliBatch::WatchDone()
         return;
     }
     if (!servers) {
-        PrintLine(stderr, WaitTimedOutText(Args.TimeoutSeconds, Args.LangIndex));
+        TReadReport report;
         const bool lastCounts = Args.Repeat && Args.Count == 0 && RunNumber > 0;
-        End(lastCounts ? LastCode : 2);
+        report.ExitCode = lastCounts ? LastCode : 2;
+        report.Outcome = "server-not-found";
+        report.Message = WaitTimedOutText(Args.TimeoutSeconds, Args.LangIndex);
+        report.File = Args.Output.string();
+        report.Stage = "discovery";
+        TCliArgs args = Args;
+        args.Quiet = false;
+        if (lastCounts)
+            args.Json = false; // the last read-out's object stands
+        PrintReport(report, args, stderr, stdout);
+        End(report.ExitCode);
         return;
     }
     StartRun(ReadableServer(*servers, Args.Port));
@@ -260,10 +289,11 @@ void TCliBatch::IdentifyNext()
     Identifying = std::make_shared<TIdentifyResult>();
     TCliArgs args = Args;
     args.Output = "-"; // never written: identification reads no memory
+    args.Json = false;
     Host.reset();
-    Host = std::make_unique<TCliHost>(Loop, args,
+    Host = std::make_unique<TCliHost>(Loop, args, "-",
                                       MakeIdentifyStages(ListerFor(server.DevicePath), Identifying),
-                                      Ini, Trace, nullptr, false);
+                                      Ini, Trace, nullptr);
     TCliRunHooks hooks;
     hooks.Finished = [this](int code) { Loop.Post([this, code] { IdentifyEnded(code); }); };
     Host->SetRunHooks(std::move(hooks));

@@ -2,9 +2,11 @@
 
 #include "app/cli/batchtexts.h"
 #include "app/cli/cliargs.h"
+#include "app/cli/discoveryrecord.h"
 #include "app/cli/identifystages.h"
 #include "app/cli/serverchoice.h"
 #include "app/cli/serverwatch.h"
+#include "app/platformfiles.h"
 
 #include <cstdio>
 #include <deque>
@@ -23,27 +25,26 @@ class TCliLoop;
 // another (--repeat), each waiting for a server (--wait, --timeout) and, between two, for the
 // server read to be unplugged.
 //
+// Each read-out is reported as a single one is (its line on standard error, with --json its
+// object on standard output); under --repeat the line starts with the read-out's number and the
+// server's {id}, and the trace of a failed one goes beside its dump instead of into the
+// program's trace file.
+//
 // Exit status: that of the read-out; a listing 0, or 2 when no server is present; --repeat that
 // of its last read-out, 0 when --count good read-outs were made, 2 when a wait for a server ran
 // out before (or before any read-out); 130 after Ctrl+C.
 class TCliBatch
 {
 public:
-    // out and terminal are where a single read-out prints its texts (nullptr: nowhere);
-    // errTerminal tells that standard error is a terminal, where the waits are announced.
+    // errTerminal tells that standard error is a terminal, where progress and the waits show.
     TCliBatch(TCliLoop& loop, const TCliArgs& args, const std::filesystem::path& iniPath,
-              const std::filesystem::path& tracePath, std::FILE* out, bool terminal,
-              bool errTerminal);
+              const std::filesystem::path& tracePath, bool errTerminal);
     ~TCliBatch();
     TCliBatch(const TCliBatch&) = delete;
     TCliBatch& operator=(const TCliBatch&) = delete;
 
     void OnWake();      // the loop's wake handler
     void OnInterrupt(); // the loop's Ctrl+C handler
-
-    // After a single read-out that failed: why its trace (the program's own) could not be
-    // written; empty when it was.
-    std::string TraceFileError() const;
 
 private:
     enum class TWatching : std::uint8_t { Nothing, ForServer, ForUnplug };
@@ -65,8 +66,6 @@ private:
     const TCliArgs Args;
     const std::filesystem::path Ini;
     const std::filesystem::path Trace;
-    std::FILE* Out;
-    const bool Terminal;
     const bool ErrTerminal;
 
     std::unique_ptr<TServerWatch> Watch;
@@ -76,9 +75,11 @@ private:
     bool Ending = false;
     unsigned RunNumber = 0; // read-outs started
     unsigned GoodRuns = 0;
-    int LastCode = 2;                    // the last read-out's exit status (2 before any)
-    std::optional<TServerEntry> Current; // the server of the running or last read-out
-    std::string RunTime;                 // {time} of the running read-out
+    int LastCode = 2;                            // the last read-out's exit status (2 before any)
+    std::optional<TServerEntry> Current;         // the server of the running or last read-out
+    std::string RunTime;                         // {time} of the running read-out
+    std::optional<TFileReplacement> Dump;        // the new dump of the running read-out
+    std::unique_ptr<TDiscoveryRecord> Discovery; // what its discovery listed
 
     std::vector<TListedServer> Listed;
     std::deque<std::size_t> ToIdentify; // indices into Listed

@@ -1,20 +1,23 @@
 #include "app/cli/clihost.h"
 
 #include "app/cli/cliloop.h"
-#include "app/languagetable.h"
-#include "app/openfailurehint.h"
+#include "app/cli/clitexts.h"
+#include "app/cli/protocollog.h"
 #include "app/wizardmodel.h"
+#include "serial/comerror.h"
 #include "serial/comport.h"
 #include "worker/serthread.h"
 #include "worker/serverport.h"
 
 #include <system_error>
 
-TCliHost::TCliHost(TCliLoop& loop, const TCliArgs& args, std::unique_ptr<TStages> stages,
-                   const std::filesystem::path& iniPath, const std::filesystem::path& tracePath,
-                   std::FILE* out, bool terminal)
-    : Loop(loop), Args(args), Ini(iniPath), Trace(tracePath), Out(out), Progress(terminal),
-      Port(MakeServerPort()), PendingStages(std::move(stages))
+TCliHost::TCliHost(TCliLoop& loop, const TCliArgs& args, const std::filesystem::path& dumpFile,
+                   std::unique_ptr<TStages> stages, const std::filesystem::path& iniPath,
+                   const std::filesystem::path& tracePath, std::FILE* progress)
+    : Loop(loop), Args(args), DumpFile(dumpFile), Ini(iniPath), Trace(tracePath),
+      ProgressOut(progress), Port(MakeServerPort()),
+      Log(args.Verbose ? std::make_unique<TProtocolLog>([&loop] { loop.Wake(); }) : nullptr),
+      PendingStages(std::move(stages))
 {
     // The worker starts on page 4 with Next enabled, so its first pass parks; the first served
     // park moves it on to page 5 (Start).
@@ -29,21 +32,11 @@ TCliHost::~TCliHost()
 std::filesystem::path TCliHost::TracePath() const
 {
     if (Hooks.TraceName)
-        return Hooks.TraceName(ServerIdText());
+        return Hooks.TraceName(Worker ? Worker->ServerIdText() : std::string());
     // The data folder of an installed copy may not exist yet.
     std::error_code ignored;
     std::filesystem::create_directories(Trace.parent_path(), ignored);
     return Trace;
-}
-
-std::string TCliHost::ServerIdText() const
-{
-    return Worker ? Worker->ServerIdText() : std::string();
-}
-
-std::string TCliHost::TraceFileError() const
-{
-    return Worker ? Worker->TraceFileError() : std::string();
 }
 
 void TCliHost::WakeMainThread()
@@ -53,12 +46,23 @@ void TCliHost::WakeMainThread()
 
 void TCliHost::PortOpenFailed(const std::string& deviceName, const EComError& error)
 {
-    const std::string hint = OpenFailureHint(deviceName, error);
-    std::fputs(hint.c_str(), stderr);
+    if (error.Kind() != ekAccessDenied && error.Kind() != ekBusy)
+        return;
+    std::lock_guard guard(OpenFailureLock);
+    RunFacts.RefusedPort = deviceName;
+    RunFacts.RefusedReason = error.what();
+    RunFacts.PortBusy = error.Kind() == ekBusy;
+}
+
+TExchangeObserver* TCliHost::ExchangeObserver()
+{
+    return Log.get();
 }
 
 void TCliHost::ServeWorker()
 {
+    if (Log)
+        PrintLog(Log->TakeLines());
     if (!Worker)
         return;
     Worker->ServeCalls();
@@ -77,32 +81,28 @@ void TCliHost::Start()
 void TCliHost::ShowPage()
 {
     const std::uint8_t page = PageValue.load();
-    const TPageView view = WizardView(page, Args.LangIndex, Args.Output.empty());
+    const TPageView view = WizardView(page, Args.LangIndex, DumpFile.empty());
     NextOn.store(view.NextButEnabled);
     if (view.HandOverDumpFileName)
-        Worker->SetDumpFileName(Args.Output);
+        Worker->SetDumpFileName(DumpFile);
     if (page < 4) {
         // Only a Back takes the worker below page 4, and only Interrupt asks for one. The worker
         // closes a port it left open on its way out.
-        Print(Progress.Finish());
-        Finish(130);
+        Finish(ExitInterrupted);
         return;
     }
     if (page == 4)
-        return; // nothing to print, and the worker stays parked for the Next that follows
-    if (view.InstrTxtCaption) {
-        std::string text = *view.InstrTxtCaption;
-        for (char& c : text)
-            if (c == '\r')
-                c = '\n';
-        Print(Progress.Finish() + text + "\n");
-    }
-    if (page == 6 && Hooks.DumpName)
-        Worker->SetDumpFileName(Hooks.DumpName(Worker->ServerIdText()));
-    if (view.PrcBarVisible)
+        return; // the worker stays parked for the Next that follows
+    if (page == 5) {
+        ConnectStart = TClock::now();
+        Print(CliText(cmConnecting, Args.LangIndex) + "\n");
+    } else if (page == 6) {
+        ReadStart = TClock::now();
+        RunFacts.ReadOutRan = true;
         Print(Progress.Update(0));
-    if (page >= 7)
+    } else {
         Finish(page - 7);
+    }
     if (view.ResumeWorker)
         Worker->Resume();
 }
@@ -118,7 +118,7 @@ void TCliHost::Interrupt()
         return;
     Interrupted = true;
     if (!Started) {
-        Finish(130);
+        Finish(ExitInterrupted);
         return;
     }
     Worker->RequestBack();
@@ -130,12 +130,26 @@ void TCliHost::Finish(int code)
     if (Finishing)
         return;
     Finishing = true;
+    const TClock::time_point end = TClock::now();
+    if (Started)
+        RunFacts.ConnectTime = std::chrono::duration_cast<std::chrono::milliseconds>(
+            (RunFacts.ReadOutRan ? ReadStart : end) - ConnectStart);
+    if (RunFacts.ReadOutRan)
+        RunFacts.ReadTime = std::chrono::duration_cast<std::chrono::milliseconds>(end - ReadStart);
+    Print(Progress.Finish());
     // Runs from the loop, not inside the worker's synchronized call that showed the page: the
     // worker waits for that call to return before it can end.
     Loop.Post([this, code] {
         Worker->Terminate();
         Worker->Resume();
         Worker->WaitFor();
+        RunFacts.Code = code;
+        RunFacts.Trace = Worker->Trace; // the thread has ended
+        RunFacts.ServerId = Worker->ServerIdText();
+        RunFacts.DumpError = Worker->DumpFileError();
+        RunFacts.TraceError = Worker->TraceFileError();
+        if (Log)
+            PrintLog(Log->TakeLines() + Log->Finish());
         if (Hooks.Finished)
             Hooks.Finished(code);
         else
@@ -143,10 +157,20 @@ void TCliHost::Finish(int code)
     });
 }
 
+void TCliHost::PrintLog(const std::string& lines)
+{
+    // Before the log: a progress bar still drawn on the terminal ends its line.
+    if (lines.empty())
+        return;
+    Print(Progress.Finish());
+    std::fwrite(lines.data(), 1, lines.size(), stderr);
+    std::fflush(stderr);
+}
+
 void TCliHost::Print(const std::string& text)
 {
-    if (text.empty() || Out == nullptr)
+    if (text.empty() || ProgressOut == nullptr)
         return;
-    std::fwrite(text.data(), 1, text.size(), Out);
-    std::fflush(Out);
+    std::fwrite(text.data(), 1, text.size(), ProgressOut);
+    std::fflush(ProgressOut);
 }

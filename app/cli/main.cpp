@@ -1,29 +1,18 @@
-// srvdiag-cli: reads a server's memory from the terminal, with the same worker, stages, texts
-// and trace file as the wizard.
+// srvdiag-cli: reads a server's memory from the terminal, with the same worker, stages and trace
+// file as the wizard, and reports the outcome in its own words.
 
 #include "app/cli/cliargs.h"
 #include "app/cli/clibatch.h"
+#include "app/cli/cliconsole.h"
 #include "app/cli/cliloop.h"
+#include "app/cli/clitexts.h"
+#include "app/cli/explaincommand.h"
 #include "app/filepaths.h"
 #include "app/userfolders.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
-#include <unistd.h>
-
-namespace {
-
-// Where the trace of a failed read-out is, or why there is none.
-void ReportTrace(const std::string& path, const std::string& error)
-{
-    if (error.empty())
-        std::fprintf(stderr, "srvdiag-cli: trace written to %s\n", path.c_str());
-    else
-        std::fprintf(stderr, "srvdiag-cli: trace could not be written to %s: %s\n", path.c_str(),
-                     error.c_str());
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -31,8 +20,7 @@ int main(int argc, char** argv)
     // that goes away cannot end the read-out.
     TCliLoop loop;
 
-    const TCliParse parse =
-        ParseCliArgs(std::vector<std::string>(argv, argv + argc), PROJECT_VERSION);
+    TCliParse parse = ParseCliArgs(std::vector<std::string>(argv, argv + argc), PROJECT_VERSION);
     switch (parse.Action) {
     case TCliParse::caHelp:
     case TCliParse::caVersion:
@@ -42,19 +30,22 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "srvdiag-cli: %s\nTry 'srvdiag-cli --help' for more information.\n",
                      parse.Text.c_str());
         return ExitUsage;
+    case TCliParse::caExplain:
     case TCliParse::caRun:
         break;
     }
+    TCliArgs& args = parse.Args;
+    if (!args.LangGiven)
+        args.LangIndex = LanguageFromLocale([](const char* name) { return std::getenv(name); });
 
     // Trace file beside the program (srvdiag-cli.ERR), or in the user's data folder for an
     // installed copy; the settings file itself is never touched.
     const TFilePaths paths = ProgramFilePaths(RunningProgramPath(), "srvdiag-cli");
-    TCliBatch batch(loop, parse.Args, paths.IniPath, paths.TracePath, stdout,
-                    isatty(STDOUT_FILENO) != 0, isatty(STDERR_FILENO) != 0);
+    if (parse.Action == TCliParse::caExplain)
+        return RunExplain(parse.Explain.Trace.empty() ? paths.TracePath : parse.Explain.Trace,
+                          parse.Explain.Json, args.LangIndex, stdout, stderr);
 
-    const int code = loop.Run([&] { batch.OnWake(); }, [&] { batch.OnInterrupt(); });
-    // A batch names each trace in its summary lines; a listing writes none.
-    if (code >= 1 && code <= 3 && !parse.Args.Repeat && !parse.Args.List)
-        ReportTrace(paths.TracePath.string(), batch.TraceFileError());
-    return code;
+    // One read-out, a listing, or read-outs one after another (the batch reports each).
+    TCliBatch batch(loop, args, paths.IniPath, paths.TracePath, StandardErrorIsTerminal());
+    return loop.Run([&] { batch.OnWake(); }, [&] { batch.OnInterrupt(); });
 }

@@ -134,11 +134,14 @@ TEST_F(CliServers, RepeatReadsServersPluggedInOneAfterAnother)
     EXPECT_EQ(trace.rfind("USB/dev/ttyACM1\r", 0), 0u) << "the second server's attempt";
     EXPECT_FALSE(ReadFileIfExists(Cli + ".ERR")) << "the program's own trace stays as it was";
     const std::string output = ReadFile(out);
+    const std::string written = ": read the server's memory: 1536 bytes written to ";
     for (const std::string& line :
-         {"read-out 1, server AAAAA1: 1536 bytes written to " + InDir("AAAAA1.DMP") + "\n",
-          "read-out 2, server BBBBB2: communication error; trace in " + InDir("BBBBB2.ERR") + "\n",
-          "read-out 3, server BBBBB2: 1536 bytes written to " + InDir("BBBBB2.DMP") + "\n",
-          "read-out 4, server CCCCC3: 1536 bytes written to " + InDir("CCCCC3.DMP") + "\n"})
+         {"read-out 1, server AAAAA1" + written + InDir("AAAAA1.DMP") + "\n",
+          "read-out 2, server BBBBB2: communication error: wrong checksum in block 50; trace "
+          "written to " +
+              InDir("BBBBB2.ERR") + "\n",
+          "read-out 3, server BBBBB2" + written + InDir("BBBBB2.DMP") + "\n",
+          "read-out 4, server CCCCC3" + written + InDir("CCCCC3.DMP") + "\n"})
         EXPECT_NE(output.find("srvdiag-cli: " + line), std::string::npos) << line << output;
 }
 

@@ -3,6 +3,7 @@
 // against a healthy server. Each scenario runs in a child process of its own, so that its open
 // descriptors and threads are counted exactly; a few run side by side.
 
+#include "app/cli/tracewalk.h"
 #include "serial/comport.h"
 #include "tests/faults/faultline.h"
 #include "tests/faults/linelister.h"
@@ -136,6 +137,80 @@ void CheckTrace(TFindings& findings, const std::string& trace, const TFaultLine&
                    "trace holds bytes the server did not send");
 }
 
+// What srvdiag-cli explain makes of the trace: the stage (and step or block) where the fault
+// struck, a kind of failure that fits the misbehaviour, and a sentence that names the place.
+void CheckExplanation(TFindings& findings, const std::string& trace, const TScenario& s)
+{
+    using P = TFaultPosition;
+    using K = TFaultKind;
+    using S = TTraceStage;
+    using F = TTraceFault;
+    const TTraceWalk walk = WalkTrace(trace);
+    if (walk.Error) {
+        findings.Check(false, "explain refuses the trace: " + *walk.Error);
+        return;
+    }
+    const TTraceVerdict& v = walk.Verdict;
+    const std::string said = VerdictText(v, 0);
+    S stage = S::Block;
+    int step = 0;
+    switch (s.Position) {
+    case P::Probe:
+        stage = S::Probe;
+        break;
+    case P::Wake:
+        stage = S::Wake;
+        break;
+    case P::Ident1:
+    case P::Ident2:
+    case P::Ident3:
+    case P::Ident4:
+    case P::Ident19:
+        stage = S::Identification;
+        step = s.Position == P::Ident19 ? 19 : static_cast<int>(s.Position) - 1;
+        break;
+    case P::Link1:
+    case P::Link2:
+        stage = S::LinkCheck;
+        break;
+    case P::Shutdown:
+        stage = S::Shutdown;
+        break;
+    default:
+        break;
+    }
+    const bool placed = v.Stage == stage && (step == 0 || v.Step == step) &&
+                        (stage != S::Block || v.Block == BlockOf(s.Position));
+    bool fits = false;
+    switch (s.Kind) {
+    case K::Silence:
+    case K::ShortReply:
+        fits = v.Fault == F::NoAnswer;
+        break;
+    case K::HangUp:
+        fits = v.Fault == F::NoAnswer || v.Fault == F::LineLost;
+        break;
+    case K::WrongAnswer:
+        fits = v.Fault == F::WrongAnswer || v.Fault == F::Echo;
+        break;
+    case K::WrongAck:
+        fits = v.Fault == (stage == S::Shutdown ? F::ShutdownRefused : F::WrongAck);
+        break;
+    case K::WrongChecksum:
+        fits = v.Fault == F::WrongChecksum;
+        break;
+    default:
+        break;
+    }
+    const std::string place = stage == S::Block ? "block " + std::to_string(BlockOf(s.Position))
+                              : step > 0        ? "step " + std::to_string(step)
+                                                : "";
+    findings.Check(placed && fits && said.find(place) != std::string::npos,
+                   "explain says \"" + said + "\" (" + StageName(v.Stage) + " " +
+                       std::to_string(v.Step) + "/" + std::to_string(v.Block) + ", " +
+                       FaultName(v.Fault) + ")");
+}
+
 // The device can be taken at once by someone else: no lock, no exclusive mode left behind.
 void CheckDeviceFree(TFindings& findings, const std::string& device)
 {
@@ -198,9 +273,10 @@ std::pair<std::uint8_t, std::string> RunScenario(const TScenario& s)
             findings.Check(!fs::exists(traceFile), "trace file written after a success");
         } else {
             findings.Check(ReadFile(dump) == oldDump, "earlier dump file changed");
-            if (fs::exists(traceFile))
+            if (fs::exists(traceFile)) {
                 CheckTrace(findings, ReadFile(traceFile), line);
-            else
+                CheckExplanation(findings, ReadFile(traceFile), s);
+            } else
                 findings.Check(false, "no trace file");
         }
 

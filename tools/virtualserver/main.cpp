@@ -12,6 +12,7 @@
 #include <cstring>
 #include <exception>
 #include <fcntl.h>
+#include <fstream>
 #include <glib-object.h>
 #include <iostream>
 #include <memory>
@@ -75,6 +76,8 @@ public:
     TServing(const TServing&) = delete;
     TServing& operator=(const TServing&) = delete;
 
+    std::string Received() const { return Sim.ReceivedBytes(); }
+
 private:
     TServerSim Sim;
     std::thread Thread;
@@ -118,6 +121,9 @@ public:
     TPlugged(const TPlugged&) = delete;
     TPlugged& operator=(const TPlugged&) = delete;
 
+    // What the server on the first tty received so far.
+    std::string Received() const { return Servings.empty() ? "" : Servings.front()->Received(); }
+
 private:
     std::vector<std::unique_ptr<TLineRecorder>> Spare; // the other ttys' lines, not written
     std::vector<std::unique_ptr<TSlaveKeeper>> Keepers;
@@ -146,6 +152,14 @@ int Run(const TVirtualServerOptions& options, const sigset_t& signals)
             std::cout << "srvdiag-virtualserver: replugged\n" << std::flush;
         };
         status = RunChild(options.Command, signals, replug);
+        // What the server present at the end received (on --two-ports: the one on ttyACM0).
+        const std::string received = plugged ? plugged->Received() : std::string();
+        if (!options.ReceivedFile.empty() &&
+            !(std::ofstream(options.ReceivedFile, std::ios::binary) << received)) {
+            std::cerr << "srvdiag-virtualserver: cannot write " << options.ReceivedFile << "\n";
+            if (status == 0)
+                status = 1;
+        }
     }
     if (!options.LinesFile.empty() && !recorder.Write(options.LinesFile)) {
         std::cerr << "srvdiag-virtualserver: cannot write " << options.LinesFile << "\n";

@@ -19,6 +19,7 @@ std::string VirtualServerUsage()
            "                        each SIGUSR1 unplugs the server present and plugs in the next\n"
            "                        one (at 1-1, under a new device number), the last one none\n"
            "  --lines FILE          write the DTR/RTS changes with their times to FILE\n"
+           "  --received FILE       write every byte the server received to FILE\n"
            "Server behaviour:\n" +
            SimArgsUsage() + "  --help                show this text\n";
 }
@@ -49,6 +50,8 @@ std::string ParseVirtualServerOptions(int argc, char** argv, TVirtualServerOptio
             options.Then.emplace_back();
         } else if (arg == "--lines" && i + 1 < argc) {
             options.LinesFile = argv[++i];
+        } else if (arg == "--received" && i + 1 < argc) {
+            options.ReceivedFile = argv[++i];
         } else {
             std::string error;
             TSimOptions& sim = options.Then.empty() ? options.Sim : options.Then.back();

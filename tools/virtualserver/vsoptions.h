@@ -14,7 +14,8 @@ struct TVirtualServerOptions
     // The servers plugged in one after another in its place, one for each SIGUSR1: each comes
     // with the options after a --then.
     std::vector<TSimOptions> Then;
-    std::string LinesFile; // where the recorded DTR/RTS changes go; empty: nowhere
+    std::string LinesFile;    // where the recorded DTR/RTS changes go; empty: nowhere
+    std::string ReceivedFile; // where every byte the server received goes; empty: nowhere
     bool Help = false;
     std::vector<std::string> Command; // the program to start and its arguments
 };

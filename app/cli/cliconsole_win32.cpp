@@ -1,0 +1,9 @@
+#include "app/cli/cliconsole.h"
+
+#include <cstdio>
+#include <io.h>
+
+bool StandardErrorIsTerminal()
+{
+    return _isatty(_fileno(stderr)) != 0;
+}
