@@ -102,6 +102,7 @@ void TCliBatch::End(int code)
 
 void TCliBatch::StartRun(const std::optional<TServerEntry>& server)
 {
+    Host.reset(); // the last run's, with the record its discovery kept
     ++RunNumber;
     RunTime = FileNameTime(std::time(nullptr));
     Current = server;
@@ -125,7 +126,6 @@ void TCliBatch::StartRun(const std::optional<TServerEntry>& server)
         MakeRecordingLister(MakeSystemDeviceLister(), *Discovery);
     if (!port.empty())
         lister = std::make_unique<TOnePortLister>(std::move(lister), port);
-    Host.reset();
     Host =
         std::make_unique<TCliHost>(Loop, Args, Dump->Temporary, MakeSerialStages(std::move(lister)),
                                    Ini, Trace, !Args.Quiet && ErrTerminal ? stderr : nullptr);
@@ -152,7 +152,7 @@ void TCliBatch::RunEnded(int /*code*/)
     TCliArgs args = Args;
     args.Output = ExpandOutputName(Args.Output, id, RunNumber, RunTime);
     TFileReplacement dump = *Dump;
-    if (args.Output.filename() != Dump->Target.filename()) {
+    if (Args.Output.filename().string().find("{id}") != std::string::npos) {
         // The name held {id}: the new file goes to the name the server's identification gave.
         std::error_code failed;
         dump.Target = args.Output;
@@ -167,13 +167,20 @@ void TCliBatch::RunEnded(int /*code*/)
         End(report.ExitCode);
         return;
     }
-    report.Message = RunPrefixText(RunNumber, id, Args.LangIndex) + report.Message;
-    if (report.TraceDue) {
-        report.Message += "; " + TraceText(report.TracePath, report.TraceError, Args.LangIndex);
-        report.TraceDue = false; // in the one line
+    // One line for the read-out, its trace in it; the JSON object keeps the trace's fields.
+    TReadReport line = report;
+    line.Message = RunPrefixText(RunNumber, id, Args.LangIndex) + report.Message;
+    if (report.TraceDue)
+        line.Message += "; " + TraceText(report.TracePath, report.TraceError, Args.LangIndex);
+    line.TraceDue = false;
+    TCliArgs lineArgs = args;
+    lineArgs.Json = false;
+    PrintReport(line, lineArgs, stderr, stdout);
+    if (Args.Json) {
+        const std::string json = ReportJson(report) + "\n";
+        std::fwrite(json.data(), 1, json.size(), stdout);
+        std::fflush(stdout);
     }
-    args.Quiet = false; // a read-out's line is what --repeat prints
-    PrintReport(report, args, stderr, stdout);
 
     if (report.ExitCode == ExitInterrupted) {
         End(ExitInterrupted);
@@ -196,7 +203,7 @@ void TCliBatch::WatchForServer()
     std::optional<TServerWatch::TClock::time_point> deadline;
     if (Args.TimeoutSeconds != 0)
         deadline = TServerWatch::TClock::now() + std::chrono::seconds(Args.TimeoutSeconds);
-    if (ErrTerminal)
+    if (ErrTerminal && !Args.Quiet)
         PrintLine(stderr, WaitingForServerText(Args.LangIndex));
     const std::string port = Args.Port;
     Watching = TWatching::ForServer;
@@ -210,7 +217,7 @@ void TCliBatch::WatchForServer()
 
 void TCliBatch::WatchForUnplug()
 {
-    if (ErrTerminal)
+    if (ErrTerminal && !Args.Quiet)
         PrintLine(stderr, WaitingForUnplugText(Args.LangIndex));
     const std::optional<TServerEntry> read = Current;
     Watching = TWatching::ForUnplug;

@@ -113,7 +113,7 @@ TEST_F(CliServers, RepeatReadsServersPluggedInOneAfterAnother)
     TProcess process(
         Command({"--id", "AAAAA1", "--then", "--id", "BBBBB2", "--fault", "checksum", "--block",
                  "50", "--then", "--id", "BBBBB2", "--then", "--id", "CCCCC3"},
-                {"--repeat", "--count", "3", InDir("{id}.DMP")}),
+                {"--repeat", "--count", "3", "--json", InDir("{id}.DMP")}),
         {}, out);
     const auto waitForFile = [&](const std::string& name) {
         const auto deadline = std::chrono::steady_clock::now() + 30s;
@@ -143,6 +143,13 @@ TEST_F(CliServers, RepeatReadsServersPluggedInOneAfterAnother)
           "read-out 3, server BBBBB2" + written + InDir("BBBBB2.DMP") + "\n",
           "read-out 4, server CCCCC3" + written + InDir("CCCCC3.DMP") + "\n"})
         EXPECT_NE(output.find("srvdiag-cli: " + line), std::string::npos) << line << output;
+    // With --json one object per read-out, each on a line of its own.
+    std::size_t objects = 0;
+    for (std::size_t at = output.find("{\"outcome\":"); at != std::string::npos;
+         at = output.find("{\"outcome\":", at + 1))
+        ++objects;
+    EXPECT_EQ(objects, 4u) << output;
+    EXPECT_NE(output.find("{\"outcome\":\"communication-error\""), std::string::npos) << output;
 }
 
 TEST_F(CliServers, WaitGivesUpAfterItsTimeout)
