@@ -16,7 +16,6 @@
 #include "worker/stages.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 int main(int argc, char** argv)
@@ -41,7 +40,7 @@ int main(int argc, char** argv)
     }
     TCliArgs& args = parse.Args;
     if (!args.LangGiven)
-        args.LangIndex = LanguageFromLocale([](const char* name) { return std::getenv(name); });
+        args.LangIndex = LanguageFromLocale(EnvironmentValue);
 
     // Trace file beside the program (srvdiag-cli.ERR), or in the user's data folder for an
     // installed copy; the settings file itself is never touched.
