@@ -177,9 +177,7 @@ std::string ReportJson(const TReadReport& report)
             json.Add("block", static_cast<std::int64_t>(*report.Block));
         else
             json.AddNull("block");
-        if (!report.TraceDue)
-            json.AddNull("trace");
-        else if (report.TraceError.empty())
+        if (report.TraceDue && report.TraceError.empty())
             json.Add("trace", report.TracePath);
         else
             json.AddNull("trace");

@@ -11,7 +11,6 @@
 #include "app/userfolders.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 int main(int argc, char** argv)
@@ -36,7 +35,7 @@ int main(int argc, char** argv)
     }
     TCliArgs& args = parse.Args;
     if (!args.LangGiven)
-        args.LangIndex = LanguageFromLocale([](const char* name) { return std::getenv(name); });
+        args.LangIndex = LanguageFromLocale(EnvironmentValue);
 
     // Trace file beside the program (srvdiag-cli.ERR), or in the user's data folder for an
     // installed copy; the settings file itself is never touched.
