@@ -170,7 +170,9 @@ void TCliBatch::RunEnded(int /*code*/)
     // One line for the read-out, its trace in it; the JSON object keeps the trace's fields.
     TReadReport line = report;
     line.Message = RunPrefixText(RunNumber, id, Args.LangIndex) + report.Message;
-    if (report.TraceDue)
+    // An interrupted read-out leaves its trace too (the worker writes it after a Back in the
+    // read-out): the line says where, so that no file beside the dumps goes unexplained.
+    if (report.TraceDue || (report.ExitCode == ExitInterrupted && facts.ReadOutRan))
         line.Message += "; " + TraceText(report.TracePath, report.TraceError, Args.LangIndex);
     line.TraceDue = false;
     TCliArgs lineArgs = args;
