@@ -33,6 +33,8 @@ int TSerThread::ReceiveByte(TComPort& port)
         waiting = -1;
         LinkOk = false;
     }
+    if (waiting >= 2)
+        NoteInputOutOfStep(waiting);
     if (waiting >= 0 && waiting < 2) {
         try {
             result = port.ReadChar();

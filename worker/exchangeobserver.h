@@ -25,4 +25,7 @@ public:
     virtual void PortStepDone(TPortStep step) = 0;
     // A port operation failed and the worker caught it ("open", "write", "read", "input count").
     virtual void PortFailed(const char* operation, const std::exception& error) = 0;
+    // An answer was due while this many bytes already waited: the exchange is out of step, and
+    // the worker takes it as no answer without reading them.
+    virtual void InputOutOfStep(std::int32_t waiting) { (void)waiting; }
 };

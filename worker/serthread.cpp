@@ -132,6 +132,12 @@ void TSerThread::NotePortStep(TPortStep step)
         observer->PortStepDone(step);
 }
 
+void TSerThread::NoteInputOutOfStep(std::int32_t waiting)
+{
+    if (TExchangeObserver* observer = HostRef.ExchangeObserver())
+        observer->InputOutOfStep(waiting);
+}
+
 void TSerThread::NotePortFailure(const char* operation, const std::exception& error)
 {
     if (TExchangeObserver* observer = HostRef.ExchangeObserver())

@@ -70,6 +70,7 @@ public:
     void ClearTrace();
     void NotePortStep(TPortStep step);
     void NotePortFailure(const char* operation, const std::exception& error);
+    void NoteInputOutOfStep(std::int32_t waiting);
 
     TWorkerHost& Host() { return HostRef; }
     TComPort& SerIF();

@@ -16,7 +16,8 @@ TCliHost::TCliHost(TCliLoop& loop, const TCliArgs& args, const std::filesystem::
                    const std::filesystem::path& tracePath, std::FILE* progress)
     : Loop(loop), Args(args), DumpFile(dumpFile), Ini(iniPath), Trace(tracePath),
       ProgressOut(progress), Port(MakeServerPort()),
-      Log(args.Verbose ? std::make_unique<TProtocolLog>([&loop] { loop.Wake(); }) : nullptr),
+      Log(args.Verbose ? std::make_unique<TProtocolLog>([&loop] { loop.Wake(); })
+                       : std::make_unique<TProtocolLog>(nullptr)),
       PendingStages(std::move(stages))
 {
     // The worker starts on page 4 with Next enabled, so its first pass parks; the first served
@@ -59,9 +60,14 @@ TExchangeObserver* TCliHost::ExchangeObserver()
     return Log.get();
 }
 
+TTraceVerdict TCliHost::ExchangeVerdict() const
+{
+    return Log->Verdict();
+}
+
 void TCliHost::ServeWorker()
 {
-    if (Log)
+    if (Args.Verbose)
         PrintLog(Log->TakeLines());
     if (!Worker)
         return;
@@ -143,13 +149,15 @@ void TCliHost::Finish(int code)
         Worker->Terminate();
         Worker->Resume();
         Worker->WaitFor();
+        const std::string end = Log->TakeLines() + Log->Finish();
+        if (Args.Verbose)
+            PrintLog(end);
         RunFacts.Code = code;
         RunFacts.Trace = Worker->Trace; // the thread has ended
         RunFacts.ServerId = Worker->ServerIdText();
         RunFacts.DumpError = Worker->DumpFileError();
         RunFacts.TraceError = Worker->TraceFileError();
-        if (Log)
-            PrintLog(Log->TakeLines() + Log->Finish());
+        RunFacts.Verdict = Log->Verdict();
         if (Hooks.Finished)
             Hooks.Finished(code);
         else

@@ -2,6 +2,7 @@
 
 #include "app/cli/cliargs.h"
 #include "app/cli/progressline.h"
+#include "app/cli/tracewalk.h"
 #include "worker/workerhost.h"
 
 #include <atomic>
@@ -30,6 +31,7 @@ struct TRunFacts
     std::string ServerId;    // the identification text as far as it came
     std::string DumpError;   // why the worker could not write the dump file
     std::string TraceError;  // why it could not write the trace file
+    TTraceVerdict Verdict;   // where and why the exchange stopped, as the protocol log saw it
     // The port bring-up could not open, with the system's reason, when it was refused or busy.
     std::string RefusedPort, RefusedReason;
     bool PortBusy = false;
@@ -75,6 +77,10 @@ public:
     void Interrupt();
     void ServeWorker(); // main thread, on the loop's wake-up: run the worker's pending calls
     const TRunFacts& Facts() const { return RunFacts; } // complete once the loop has quit
+    // Where and why the exchange stopped, as the protocol log followed it live (a device that
+    // went away is told apart from a missing answer there, which the trace alone cannot do).
+    // Final once the loop has quit.
+    TTraceVerdict ExchangeVerdict() const;
     // Main thread, before the loop first serves the worker.
     void SetRunHooks(TCliRunHooks hooks) { Hooks = std::move(hooks); }
 
@@ -116,7 +122,8 @@ private:
     TClock::time_point ConnectStart, ReadStart;
     TRunFacts RunFacts;
     std::mutex OpenFailureLock; // guards the Refused fields of RunFacts until the worker ended
-    std::unique_ptr<TProtocolLog> Log; // with -v: the protocol log the worker feeds
+    // The protocol log the worker feeds; printed with -v, else kept only for its verdict.
+    std::unique_ptr<TProtocolLog> Log;
     std::unique_ptr<TStages> PendingStages;
     TCliRunHooks Hooks; // set before the worker leaves page 4, read on both threads after
     std::unique_ptr<TSerThread> Worker; // last: destroyed (and stopped) first

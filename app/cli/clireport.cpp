@@ -53,7 +53,7 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
     report.ReadTime = facts.ReadTime;
     report.TracePath = tracePath.string();
     report.TraceError = facts.TraceError;
-    const TStopPoint stop = facts.Trace.empty() ? TStopPoint{} : StopPointOf(facts.Trace, lang);
+    const TStopPoint stop = facts.Trace.empty() ? TStopPoint{} : StopPointOf(facts.Verdict, lang);
     report.Stage = stop.Stage;
     report.Block = stop.Block;
 

@@ -8,6 +8,8 @@ TProtocolLog::TProtocolLog(std::function<void()> wake) : Wake(std::move(wake)) {
 
 void TProtocolLog::Add(const std::string& text)
 {
+    if (!Wake)
+        return;
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - Start).count();
     const std::string stamp = std::to_string(ms);
@@ -25,8 +27,9 @@ void TProtocolLog::TraceCleared()
 {
     std::lock_guard guard(Lock);
     // The worker clears the record more than once as an attempt begins; only a record that
-    // already holds something starts a new walk.
+    // already holds something ends its walk, with its verdict, and starts a new one.
     if (Recording) {
+        AddEnd();
         Walker = TTraceWalker();
         Recording = false;
     }
@@ -39,7 +42,8 @@ void TProtocolLog::TraceAppended(const std::string& text)
         Recording = true;
         AddSteps(Walker.Feed(text));
     }
-    Wake();
+    if (Wake)
+        Wake();
 }
 
 void TProtocolLog::PortStepDone(TPortStep step)
@@ -64,7 +68,8 @@ void TProtocolLog::PortStepDone(TPortStep step)
             break;
         }
     }
-    Wake();
+    if (Wake)
+        Wake();
 }
 
 void TProtocolLog::PortFailed(const char* operation, const std::exception& error)
@@ -80,7 +85,19 @@ void TProtocolLog::PortFailed(const char* operation, const std::exception& error
             Walker.NoteLineLost();
         Add(op + " failed: " + error.what());
     }
-    Wake();
+    if (Wake)
+        Wake();
+}
+
+void TProtocolLog::InputOutOfStep(std::int32_t waiting)
+{
+    {
+        std::lock_guard guard(Lock);
+        Add(std::to_string(waiting) +
+            " bytes were already waiting: out of step, taken as no answer and left unread");
+    }
+    if (Wake)
+        Wake();
 }
 
 std::string TProtocolLog::TakeLines()
@@ -94,6 +111,14 @@ std::string TProtocolLog::TakeLines()
 std::string TProtocolLog::Finish()
 {
     std::lock_guard guard(Lock);
+    AddEnd();
+    std::string lines;
+    lines.swap(Lines);
+    return lines;
+}
+
+void TProtocolLog::AddEnd()
+{
     AddSteps(Walker.Finish());
     if (Walker.Error())
         Add("the record could not be decoded: " + *Walker.Error());
@@ -101,9 +126,6 @@ std::string TProtocolLog::Finish()
         Add("complete: " + VerdictText(Walker.Verdict(), 0));
     else
         Add("stopped: " + VerdictText(Walker.Verdict(), 0));
-    std::string lines;
-    lines.swap(Lines);
-    return lines;
 }
 
 TTraceVerdict TProtocolLog::Verdict() const

@@ -12,6 +12,7 @@
 // makes it, decoded by the trace walk, one line each with the milliseconds since the log
 // began. The worker only hands its events over (its thread never waits for the terminal): the
 // lines are collected here and printed by the main thread, which wake() asks to come soon.
+// Without wake the log keeps no lines, only the walk and its verdict.
 class TProtocolLog final : public TExchangeObserver
 {
 public:
@@ -22,17 +23,19 @@ public:
     void TraceAppended(const std::string& text) override;
     void PortStepDone(TPortStep step) override;
     void PortFailed(const char* operation, const std::exception& error) override;
+    void InputOutOfStep(std::int32_t waiting) override;
 
     // ---- Main thread -------------------------------------------------------------------------
     std::string TakeLines(); // the lines logged since the last call, each ending in a line feed
     // The record is over (the worker has ended): the lines still due and the verdict line.
     std::string Finish();
-    TTraceVerdict Verdict() const;
+    TTraceVerdict Verdict() const; // of the current (or last) attempt
 
 private:
     using TClock = std::chrono::steady_clock;
     void Add(const std::string& text); // caller holds Lock
     void AddSteps(const std::vector<TTraceStep>& steps);
+    void AddEnd(); // the walk's last steps and its verdict line; caller holds Lock
 
     const TClock::time_point Start = TClock::now();
     const std::function<void()> Wake;

@@ -42,25 +42,30 @@ TEST(ProtocolLog, LogsPortStepsAndDecodedExchangesAndAskedForEachToBePrinted)
     log.TraceAppended(">-1\r");
     log.TraceAppended("!");
     log.PortFailed("write", EComError("Input/output error", 5, ekDeviceGone));
-    log.TraceAppended("<0\r>-1\r");
-    EXPECT_GE(wakes, 8);
+    log.TraceAppended("<0\r");
+    log.InputOutOfStep(2);
+    log.TraceAppended(">-1\r");
+    EXPECT_GE(wakes, 9);
     EXPECT_EQ(
         Texts(log.TakeLines()),
         (std::vector<std::string>{"attempt on /dev/ttyACM0", "port opened: DTR off, RTS on",
                                   "lines: DTR on, RTS on", "lines: DTR on, RTS off", "input purged",
                                   "probe: sent 0x00, received none: waking follows",
                                   "write failed: Input/output error",
+                                  "2 bytes were already waiting: out of step, taken as no answer "
+                                  "and left unread",
                                   "wake 1: sent 0x00 (write failed), no answer (tolerated)"}));
     EXPECT_EQ(log.TakeLines(), "");
     EXPECT_EQ(Texts(log.Finish()),
               (std::vector<std::string>{"stopped: interrupted at the wake bytes"}));
 }
 
-TEST(ProtocolLog, ANewAttemptStartsANewWalk)
+TEST(ProtocolLog, ANewAttemptEndsTheLastWalkAndStartsANewOne)
 {
     TProtocolLog log([] {});
     log.TraceAppended("USB/dev/ttyACM0\r<0\r>-1\r");
     log.TraceCleared();
+    EXPECT_EQ(Texts(log.TakeLines()).back(), "stopped: interrupted at the wake bytes");
     log.TraceAppended(ConnectTrace(std::string("\x11") + "VADOZIROZA000000") +
                       LinkCheckTrace(true));
     const std::vector<std::string> texts = Texts(log.TakeLines() + log.Finish());
@@ -94,4 +99,15 @@ TEST(CliArgs, VerboseIsShortVersionLongAndExplainTakesATraceAndJson)
     EXPECT_EQ(help.Action, TCliParse::caHelp);
     EXPECT_NE(help.Text.find("TRACE"), std::string::npos) << help.Text;
     EXPECT_NE(help.Text.find("--json"), std::string::npos) << help.Text;
+}
+
+TEST(ProtocolLog, WithoutAWakeItKeepsOnlyTheVerdictWithALostLineToldApart)
+{
+    TProtocolLog log(nullptr);
+    log.TraceAppended(ConnectTrace(std::string("\x11") + "VADOZIROZA000000") +
+                      LinkCheckTrace(false) + BlockRequestEntry(0));
+    log.PortFailed("read", EComError("Input/output error", 5, ekDeviceGone));
+    log.TraceAppended("!");
+    EXPECT_EQ(log.TakeLines() + log.Finish(), "");
+    EXPECT_EQ(VerdictText(log.Verdict(), 0), "line lost at block 0");
 }
