@@ -79,8 +79,8 @@ std::string NoServerListedText(const std::string& port, std::uint8_t lang)
 
 std::string WaitTimedOutText(unsigned seconds, std::uint8_t lang)
 {
-    return Pick(lang, "srvdiag-cli: no server appeared within ", "srvdiag-cli: binnen ") +
-           std::to_string(seconds) + Pick(lang, " s", " s is geen server verschenen");
+    return Pick(lang, "server not found: none appeared within ", "server niet gevonden: binnen ") +
+           std::to_string(seconds) + Pick(lang, " s", " s is er geen verschenen");
 }
 
 std::string WaitingForServerText(std::uint8_t lang)
