@@ -17,3 +17,27 @@ std::optional<std::string> ReadRegularFile(const std::filesystem::path& path, st
 // the new content and a failed write leaves the old file as it was. False, and nothing changed,
 // when path leads to something that is not a regular file or any step fails.
 bool ReplaceRegularFile(const std::filesystem::path& path, const std::string& content);
+
+// A new file that is to take the place of the file a name leads to once its content is complete,
+// so that an earlier file is replaced only by a whole new one (a read-out's dump).
+struct TFileReplacement
+{
+    std::filesystem::path Target; // the file replaced: the name given, or the file a link leads to
+    std::filesystem::path Temporary; // the new file, beside Target, until it is moved over it
+    bool TargetExisted = false;      // whether Target existed when the new file was made
+};
+
+// Creates the new, empty file beside the file path leads to, with that file's permissions when it
+// exists. No value, the system's reason in error and nothing changed, when path leads to a folder
+// or to anything else that is not a regular file, when the file there may not be written, or
+// when no file can be created beside it (its folder is missing or may not be written). Never
+// waits for another program.
+std::optional<TFileReplacement> BeginFileReplacement(const std::filesystem::path& path,
+                                                     std::string& error);
+
+// Moves the new file over the target in one step, once its content reached the disk. False,
+// with the reason in error, when it could not; the new file then still exists.
+bool CompleteFileReplacement(const TFileReplacement& replacement, std::string& error);
+
+// Removes the new file; the target stays as it was.
+void AbandonFileReplacement(const TFileReplacement& replacement);

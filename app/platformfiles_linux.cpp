@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace {
@@ -136,4 +137,63 @@ bool ReplaceRegularFile(const std::filesystem::path& path, const std::string& co
     if (!ok)
         ::unlink(temporary.c_str());
     return ok;
+}
+
+std::optional<TFileReplacement> BeginFileReplacement(const std::filesystem::path& path,
+                                                     std::string& error)
+{
+    const auto reason = [&error](int code) {
+        error = std::generic_category().message(code);
+        return std::nullopt;
+    };
+    const std::optional<std::string> target = LinkTarget(path.native());
+    if (!target)
+        return reason(errno);
+    struct stat st
+    {
+    };
+    const bool exists = ::stat(target->c_str(), &st) == 0;
+    if (!exists && errno != ENOENT)
+        return reason(errno);
+    if (exists && S_ISDIR(st.st_mode))
+        return reason(EISDIR);
+    if (exists && !S_ISREG(st.st_mode)) {
+        error = "Not a regular file";
+        return std::nullopt;
+    }
+    if (exists) {
+        // The file is replaced, not written, but one the user may not write is not replaced
+        // either. A regular file: opening it has no effect of its own.
+        TFd probe(::open(target->c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        if (probe.Value < 0)
+            return reason(errno);
+    }
+    std::string temporary;
+    TFd fd(CreateTemporaryBeside(*target, temporary));
+    if (fd.Value < 0)
+        return reason(errno);
+    if (exists && ::fchmod(fd.Value, st.st_mode & 07777) != 0) {
+        const int code = errno;
+        ::unlink(temporary.c_str());
+        return reason(code);
+    }
+    return TFileReplacement{*target, temporary, exists};
+}
+
+bool CompleteFileReplacement(const TFileReplacement& replacement, std::string& error)
+{
+    // The content reaches the disk before the name moves, so that a crash leaves the old file
+    // or the whole new one.
+    TFd fd(::open(replacement.Temporary.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
+    if (fd.Value < 0 || ::fsync(fd.Value) != 0 ||
+        ::rename(replacement.Temporary.c_str(), replacement.Target.c_str()) != 0) {
+        error = std::generic_category().message(errno);
+        return false;
+    }
+    return true;
+}
+
+void AbandonFileReplacement(const TFileReplacement& replacement)
+{
+    ::unlink(replacement.Temporary.c_str());
 }

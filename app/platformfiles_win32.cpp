@@ -1,5 +1,7 @@
 #include "app/platformfiles.h"
+#include "serial/systemmessage.h"
 
+#include <atomic>
 #include <windows.h>
 
 namespace {
@@ -24,6 +26,21 @@ bool IsRegularFile(HANDLE file)
     BY_HANDLE_FILE_INFORMATION info{};
     return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
            (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// The system's text for an error code.
+std::string SystemReason(DWORD code)
+{
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string reason = length > 0 && text != nullptr
+                             ? TrimSystemMessage(std::string(text, length))
+                             : "Error " + std::to_string(code);
+    if (text != nullptr)
+        LocalFree(text);
+    return reason;
 }
 
 } // namespace
@@ -94,4 +111,80 @@ bool ReplaceRegularFile(const std::filesystem::path& path, const std::string& co
     if (!ok)
         DeleteFileW(temporary.c_str());
     return ok;
+}
+
+std::optional<TFileReplacement> BeginFileReplacement(const std::filesystem::path& path,
+                                                     std::string& error)
+{
+    bool exists = false;
+    {
+        // CreateFileW follows a symbolic link, so the checks are on what the name leads to.
+        THandle old(CreateFileW(path.c_str(), 0,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (old.Valid()) {
+            BY_HANDLE_FILE_INFORMATION info{};
+            if (GetFileInformationByHandle(old.Value, &info) &&
+                (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+                error = "Is a folder";
+                return std::nullopt;
+            }
+            if (!IsRegularFile(old.Value)) {
+                error = "Not a regular file";
+                return std::nullopt;
+            }
+            exists = true;
+        } else if (const DWORD code = GetLastError(); code != ERROR_FILE_NOT_FOUND) {
+            error = SystemReason(code); // a missing folder among them
+            return std::nullopt;
+        }
+    }
+    if (exists) {
+        THandle probe(CreateFileW(path.c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!probe.Valid()) {
+            error = SystemReason(GetLastError());
+            return std::nullopt;
+        }
+    }
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::filesystem::path temporary = path;
+        temporary += L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                     std::to_wstring(counter++) + L".tmp";
+        THandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.Valid())
+            return TFileReplacement{path, temporary, exists};
+        if (const DWORD code = GetLastError(); code != ERROR_FILE_EXISTS) {
+            error = SystemReason(code);
+            return std::nullopt;
+        }
+    }
+    error = SystemReason(ERROR_FILE_EXISTS);
+    return std::nullopt;
+}
+
+bool CompleteFileReplacement(const TFileReplacement& replacement, std::string& error)
+{
+    {
+        THandle file(CreateFileW(replacement.Temporary.c_str(), GENERIC_WRITE, 0, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.Valid() || !FlushFileBuffers(file.Value)) {
+            error = SystemReason(GetLastError());
+            return false;
+        }
+    }
+    if (!MoveFileExW(replacement.Temporary.c_str(), replacement.Target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        error = SystemReason(GetLastError());
+        return false;
+    }
+    return true;
+}
+
+void AbandonFileReplacement(const TFileReplacement& replacement)
+{
+    DeleteFileW(replacement.Temporary.c_str());
 }

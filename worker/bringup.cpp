@@ -34,6 +34,7 @@ void TSerThread::BringUpLink()
     if (ResultCode() != 0)
         return;
     SetResultCode(2);
+    SetServerIdText("");
     TComPort& port = SerIF();
     if (port.Tag() > 0) {
         try {
@@ -107,11 +108,13 @@ void TSerThread::BringUpLink()
         if (exchange(0x00) != 0x55 || exchange(0xA5) != 0xF0)
             return;
         std::string identification(1, static_cast<char>(first));
+        SetServerIdText(identification);
         for (std::size_t i = 0; i < IdentificationSteps; ++i) {
             const int b = exchange(0x55);
             if (!IsIdentificationChar(b))
                 return;
             identification += static_cast<char>(b);
+            SetServerIdText(identification);
         }
         if (identification.compare(0, IdentificationPrefix.size(), IdentificationPrefix) != 0)
             return;

@@ -10,6 +10,12 @@ struct TUsbDevice
 {
     std::string HardwareId;   // "USB\VID_vvvv&PID_pppp&REV_rrrr", or empty when unknown
     std::string FriendlyName; // product name, then " (port)" when the device has a serial port
+    // Where the device sits on the USB (on Linux its bus and port numbers, "1-1.2"), for a person
+    // to tell two servers apart; empty when unknown. Discovery does not use it.
+    std::string UsbPath{};
+    // Changes whenever the device is plugged in again, even at the same place (on Linux its bus
+    // and device number), so that a quick replug is seen as another device; empty when unknown.
+    std::string PlugId{};
 };
 
 // The path to open for the port name found in a friendly name, on the system the program runs

@@ -97,7 +97,11 @@ public:
             const char* type = udev_device_get_devtype(device.get());
             if (type == nullptr || std::string(type) != "usb_device")
                 continue; // the subsystem also lists every interface of each device
-            result.push_back({HardwareId(device.get()), FriendlyName(context.get(), device.get())});
+            const char* sysname = udev_device_get_sysname(device.get());
+            result.push_back(
+                {HardwareId(device.get()), FriendlyName(context.get(), device.get()),
+                 sysname ? sysname : "",
+                 Attribute(device.get(), "busnum") + ":" + Attribute(device.get(), "devnum")});
         }
         return result;
     }

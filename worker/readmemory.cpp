@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -25,6 +26,7 @@ void TSerThread::ReadMemory()
         return;
     std::vector<char> buffer(MemorySize);
     ProgressPercent = 0;
+    SetDumpFileError("");
     std::string reply;
 
     if (Host().ShutdownChecked())
@@ -57,7 +59,11 @@ void TSerThread::ReadMemory()
     // Written once, after the read: also the blocks read before a Back or a close. Only to a
     // regular file: a FIFO would block the worker until some reader came, a device would take
     // the memory away without a trace.
-    const long written = WriteOutputFile(DumpFileName(), buffer.data(), count);
+    std::string error;
+    const long written = WriteOutputFile(DumpFileName(), buffer.data(), count, &error);
+    if (written >= 0 && written != static_cast<long>(count))
+        error = std::generic_category().message(static_cast<int>(std::errc::no_space_on_device));
+    SetDumpFileError(error);
     if (Terminated() || BackRequested() || count != MemorySize ||
         written != static_cast<long>(MemorySize))
         SetResultCode(1);

@@ -185,6 +185,7 @@ void TSerThread::RunStage(std::uint8_t page)
     try {
         if (page == 5) {
             ClearTrace();
+            SetServerIdText("");
             Stages->Connect(*this);
         } else if (page == 6) {
             Stages->ReadOut(*this);
@@ -259,4 +260,28 @@ std::string TSerThread::TraceFileError() const
 {
     std::lock_guard guard(Lock);
     return TraceError;
+}
+
+std::string TSerThread::ServerIdText() const
+{
+    std::lock_guard guard(Lock);
+    return ServerId;
+}
+
+void TSerThread::SetServerIdText(const std::string& text)
+{
+    std::lock_guard guard(Lock);
+    ServerId = text;
+}
+
+std::string TSerThread::DumpFileError() const
+{
+    std::lock_guard guard(Lock);
+    return DumpError;
+}
+
+void TSerThread::SetDumpFileError(const std::string& text)
+{
+    std::lock_guard guard(Lock);
+    DumpError = text;
 }

@@ -55,6 +55,15 @@ public:
     std::filesystem::path DumpFileName() const; // copy taken under the lock
     // Why the last trace file could not be written; empty when it was (or none was due yet).
     std::string TraceFileError() const;
+    // The identification text the server sent in the last bring-up, as far as it came: all 17
+    // characters (0x11, "VADOZIROZA" and six more) after a bring-up that accepted the server;
+    // after a rejected one the characters up to the first wrong or missing answer; empty before
+    // the first bring-up, when none was sent or the server was not reached. Any thread.
+    std::string ServerIdText() const;
+    // Why the last dump file could not be written in full; empty when it was (or none was due).
+    std::string DumpFileError() const;
+    void SetServerIdText(const std::string& text);  // worker thread, by bring-up
+    void SetDumpFileError(const std::string& text); // worker thread, by the read-out
 
     // The trace and port events as they happen, told to the host's exchange observer too.
     void AppendTrace(const std::string& text);
@@ -102,6 +111,8 @@ private:
     std::deque<std::function<void()>*> PendingCalls;
     std::filesystem::path DumpName;
     std::string TraceError;
+    std::string ServerId;
+    std::string DumpError;
     bool ParkPending = false;      // park call queued, not yet run by the main thread
     bool ParkCancelled = false;    // a resume arrived while the park call was queued
     std::uint64_t QueuedCalls = 0; // synchronized calls queued so far

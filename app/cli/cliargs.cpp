@@ -1,24 +1,85 @@
 #include "app/cli/cliargs.h"
 
 #include "app/cli/cliargv.h"
+#include "app/cli/outputname.h"
 
 #include <CLI/CLI.hpp>
+
+namespace {
+
+void AddBatchOptions(CLI::App& app, TCliArgs& args)
+{
+    app.add_flag("--list", args.List,
+                 "List every server present (port, USB path) instead of reading one.");
+    app.add_flag("--identify", args.Identify,
+                 "With --list: identify each server and show its identification text.");
+    app.add_option("--port", args.Port,
+                   "Read the server on this port instead of the first one found.")
+        ->type_name("PORT");
+    app.add_flag("--repeat", args.Repeat,
+                 "Read one server after another: wait for one, read it, wait until it is "
+                 "unplugged, and go on until Ctrl+C or --count.");
+    app.add_flag("--wait", args.Wait, "Wait for a server to be plugged in.");
+    app.add_option("--timeout", args.TimeoutSeconds,
+                   "Give up waiting for a server after SECONDS (default: wait for ever).")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(1U, 86400U).description(""));
+    app.add_option("--count", args.Count, "With --repeat: stop after N good read-outs.")
+        ->type_name("N")
+        ->check(CLI::Range(1U, 1000000U).description(""));
+}
+
+// The batch options that do not go together; empty when they do.
+std::string CheckBatchOptions(const TCliArgs& args)
+{
+    if (args.List && (args.Repeat || args.Wait))
+        return "--list cannot be combined with --repeat or --wait.";
+    if (args.Identify && !args.List)
+        return "--identify needs --list.";
+    if (args.Count != 0 && !args.Repeat)
+        return "--count needs --repeat.";
+    if (args.TimeoutSeconds != 0 && !args.Repeat && !args.Wait)
+        return "--timeout needs --wait or --repeat.";
+    if (args.List)
+        return "";
+    return OutputPatternProblem(args.Output, args.Repeat);
+}
+
+} // namespace
 
 TCliParse ParseCliArgs(const std::vector<std::string>& arguments, const std::string& version)
 {
     CLI::App app("Reads the memory of a server attached through USB and writes it to OUTPUT.",
                  "srvdiag-cli");
-    app.footer("Exit status: 0 success, 1 output-file error, 2 server not found, 3 communication "
-               "error, 130 interrupted (Ctrl+C), 64 bad arguments.");
+    app.footer("Messages and progress go to standard error, the --json object to standard output.\n"
+               "Exit status: 0 success, 1 output-file error, 2 server not found, 3 communication "
+               "error, 4 port refused or busy, 64 bad arguments, 130 interrupted (Ctrl+C).");
     bool showVersion = false;
     bool shutdown = false;
     std::string language = "en";
     std::vector<std::string> outputs;
     app.add_flag("--version", showVersion, "Displays version information.");
     app.add_flag("--shutdown", shutdown, "Shut the server down before reading.");
-    app.add_option("--lang", language, "Language of the texts: en or nl (default en).")
-        ->type_name("en|nl");
-    app.add_option("OUTPUT", outputs, "The dump file to write (1536 bytes).")->type_name("");
+    CLI::Option* lang =
+        app.add_option("--lang", language,
+                       "Language of the texts: en or nl (default: nl when LC_ALL, LC_MESSAGES or "
+                       "LANG starts with nl, else en).")
+            ->type_name("en|nl");
+    bool quiet = false;
+    app.add_flag("-q,--quiet", quiet, "Print only errors: no progress, no success message.");
+    bool json = false;
+    app.add_flag("--json", json, "Print one JSON object with the outcome on standard output.");
+    bool partial = false;
+    app.add_flag("--partial", partial,
+                 "On Ctrl+C during the read-out, write the blocks read so far to OUTPUT "
+                 "(else OUTPUT is left as it was).");
+    app.add_option("OUTPUT", outputs,
+                   "The dump file to write (1536 bytes). {id}, {n} and {time} in its name are "
+                   "replaced by the server's six identification characters, the number of the "
+                   "read-out and the local time.")
+        ->type_name("");
+    TCliArgs batch;
+    AddBatchOptions(app, batch);
     bool verbose = false;
     app.add_flag("-v,--verbose", verbose,
                  "Log every step on the line to stderr as it happens, decoded, with the "
@@ -70,25 +131,39 @@ TCliParse ParseCliArgs(const std::vector<std::string>& arguments, const std::str
             result.Text = "Unknown language '" + language + "': use en or nl.";
         else
             result.Action = TCliParse::caExplain;
-        explain.Trace = explainTrace;
+        explain.Trace = ArgumentPath(explainTrace);
         result.Explain = explain;
         result.Args.LangIndex = language == "nl" ? 1 : 0;
+        result.Args.LangGiven = lang->count() > 0;
         return result;
     }
     result.Action = TCliParse::caError;
-    if (outputs.size() != 1)
+    const bool listingWithOutput = batch.List && !outputs.empty();
+    if (batch.List && outputs.empty())
+        outputs.emplace_back(); // a listing does without OUTPUT
+    if (listingWithOutput)
+        result.Text = "--list takes no OUTPUT.";
+    else if (outputs.size() != 1)
         result.Text = outputs.empty() ? "Missing OUTPUT." : "Only one OUTPUT may be given.";
-    else if (outputs[0].empty())
+    else if (outputs[0].empty() && !batch.List)
         result.Text = "OUTPUT must not be empty.";
     else if (language != "en" && language != "nl")
         result.Text = "Unknown language '" + language + "': use en or nl.";
-    else
-        result.Action = TCliParse::caRun;
+    else {
+        batch.Output = ArgumentPath(outputs[0]);
+        result.Text = CheckBatchOptions(batch);
+        if (result.Text.empty())
+            result.Action = TCliParse::caRun;
+    }
     if (result.Action == TCliParse::caRun) {
-        result.Args.Output = ArgumentPath(outputs[0]);
+        result.Args = batch;
         result.Args.Shutdown = shutdown;
         result.Args.Verbose = verbose;
         result.Args.LangIndex = language == "nl" ? 1 : 0;
+        result.Args.LangGiven = lang->count() > 0;
+        result.Args.Quiet = quiet;
+        result.Args.Json = json;
+        result.Args.Partial = partial;
     }
     return result;
 }

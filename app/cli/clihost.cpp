@@ -1,21 +1,21 @@
 #include "app/cli/clihost.h"
 
 #include "app/cli/cliloop.h"
+#include "app/cli/clitexts.h"
 #include "app/cli/protocollog.h"
-#include "app/languagetable.h"
-#include "app/openfailurehint.h"
 #include "app/wizardmodel.h"
+#include "serial/comerror.h"
 #include "serial/comport.h"
 #include "worker/serthread.h"
 #include "worker/serverport.h"
 
 #include <system_error>
 
-TCliHost::TCliHost(TCliLoop& loop, const TCliArgs& args, std::unique_ptr<TStages> stages,
-                   const std::filesystem::path& iniPath, const std::filesystem::path& tracePath,
-                   std::FILE* out, bool terminal)
-    : Loop(loop), Args(args), Ini(iniPath), Trace(tracePath), Out(out), Progress(terminal),
-      Port(MakeServerPort()),
+TCliHost::TCliHost(TCliLoop& loop, const TCliArgs& args, const std::filesystem::path& dumpFile,
+                   std::unique_ptr<TStages> stages, const std::filesystem::path& iniPath,
+                   const std::filesystem::path& tracePath, std::FILE* progress)
+    : Loop(loop), Args(args), DumpFile(dumpFile), Ini(iniPath), Trace(tracePath),
+      ProgressOut(progress), Port(MakeServerPort()),
       Log(args.Verbose ? std::make_unique<TProtocolLog>([&loop] { loop.Wake(); })
                        : std::make_unique<TProtocolLog>(nullptr)),
       PendingStages(std::move(stages))
@@ -32,15 +32,12 @@ TCliHost::~TCliHost()
 
 std::filesystem::path TCliHost::TracePath() const
 {
+    if (Hooks.TraceName)
+        return Hooks.TraceName(Worker ? Worker->ServerIdText() : std::string());
     // The data folder of an installed copy may not exist yet.
     std::error_code ignored;
     std::filesystem::create_directories(Trace.parent_path(), ignored);
     return Trace;
-}
-
-std::string TCliHost::TraceFileError() const
-{
-    return Worker ? Worker->TraceFileError() : std::string();
 }
 
 void TCliHost::WakeMainThread()
@@ -50,8 +47,12 @@ void TCliHost::WakeMainThread()
 
 void TCliHost::PortOpenFailed(const std::string& deviceName, const EComError& error)
 {
-    const std::string hint = OpenFailureHint(deviceName, error);
-    std::fputs(hint.c_str(), stderr);
+    if (error.Kind() != ekAccessDenied && error.Kind() != ekBusy)
+        return;
+    std::lock_guard guard(OpenFailureLock);
+    RunFacts.RefusedPort = deviceName;
+    RunFacts.RefusedReason = error.what();
+    RunFacts.PortBusy = error.Kind() == ekBusy;
 }
 
 TExchangeObserver* TCliHost::ExchangeObserver()
@@ -86,30 +87,28 @@ void TCliHost::Start()
 void TCliHost::ShowPage()
 {
     const std::uint8_t page = PageValue.load();
-    const TPageView view = WizardView(page, Args.LangIndex, Args.Output.empty());
+    const TPageView view = WizardView(page, Args.LangIndex, DumpFile.empty());
     NextOn.store(view.NextButEnabled);
     if (view.HandOverDumpFileName)
-        Worker->SetDumpFileName(Args.Output);
+        Worker->SetDumpFileName(DumpFile);
     if (page < 4) {
         // Only a Back takes the worker below page 4, and only Interrupt asks for one. The worker
         // closes a port it left open on its way out.
-        Print(Progress.Finish());
-        Finish(130);
+        Finish(ExitInterrupted);
         return;
     }
     if (page == 4)
-        return; // nothing to print, and the worker stays parked for the Next that follows
-    if (view.InstrTxtCaption) {
-        std::string text = *view.InstrTxtCaption;
-        for (char& c : text)
-            if (c == '\r')
-                c = '\n';
-        Print(Progress.Finish() + text + "\n");
-    }
-    if (view.PrcBarVisible)
+        return; // the worker stays parked for the Next that follows
+    if (page == 5) {
+        ConnectStart = TClock::now();
+        Print(CliText(cmConnecting, Args.LangIndex) + "\n");
+    } else if (page == 6) {
+        ReadStart = TClock::now();
+        RunFacts.ReadOutRan = true;
         Print(Progress.Update(0));
-    if (page >= 7)
+    } else {
         Finish(page - 7);
+    }
     if (view.ResumeWorker)
         Worker->Resume();
 }
@@ -125,7 +124,7 @@ void TCliHost::Interrupt()
         return;
     Interrupted = true;
     if (!Started) {
-        Finish(130);
+        Finish(ExitInterrupted);
         return;
     }
     Worker->RequestBack();
@@ -137,6 +136,13 @@ void TCliHost::Finish(int code)
     if (Finishing)
         return;
     Finishing = true;
+    const TClock::time_point end = TClock::now();
+    if (Started)
+        RunFacts.ConnectTime = std::chrono::duration_cast<std::chrono::milliseconds>(
+            (RunFacts.ReadOutRan ? ReadStart : end) - ConnectStart);
+    if (RunFacts.ReadOutRan)
+        RunFacts.ReadTime = std::chrono::duration_cast<std::chrono::milliseconds>(end - ReadStart);
+    Print(Progress.Finish());
     // Runs from the loop, not inside the worker's synchronized call that showed the page: the
     // worker waits for that call to return before it can end.
     Loop.Post([this, code] {
@@ -146,7 +152,16 @@ void TCliHost::Finish(int code)
         const std::string end = Log->TakeLines() + Log->Finish();
         if (Args.Verbose)
             PrintLog(end);
-        Loop.Quit(code);
+        RunFacts.Code = code;
+        RunFacts.Trace = Worker->Trace; // the thread has ended
+        RunFacts.ServerId = Worker->ServerIdText();
+        RunFacts.DumpError = Worker->DumpFileError();
+        RunFacts.TraceError = Worker->TraceFileError();
+        RunFacts.Verdict = Log->Verdict();
+        if (Hooks.Finished)
+            Hooks.Finished(code);
+        else
+            Loop.Quit(code);
     });
 }
 
@@ -162,8 +177,8 @@ void TCliHost::PrintLog(const std::string& lines)
 
 void TCliHost::Print(const std::string& text)
 {
-    if (text.empty())
+    if (text.empty() || ProgressOut == nullptr)
         return;
-    std::fwrite(text.data(), 1, text.size(), Out);
-    std::fflush(Out);
+    std::fwrite(text.data(), 1, text.size(), ProgressOut);
+    std::fflush(ProgressOut);
 }

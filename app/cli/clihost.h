@@ -6,9 +6,13 @@
 #include "worker/workerhost.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 
 class TCliLoop;
@@ -17,34 +21,68 @@ class TProtocolLog;
 class TSerThread;
 class TStages;
 
+// What one read-out left behind, for the command line's report.
+struct TRunFacts
+{
+    int Code = 0;            // 0 success, 1 output-file error, 2 server not found, 3 communication
+                             // error (the worker's result), 130 interrupted
+    bool ReadOutRan = false; // the connect succeeded and the read-out began
+    std::string Trace;       // the worker's record of the attempt
+    std::string ServerId;    // the identification text as far as it came
+    std::string DumpError;   // why the worker could not write the dump file
+    std::string TraceError;  // why it could not write the trace file
+    TTraceVerdict Verdict;   // where and why the exchange stopped, as the protocol log saw it
+    // The port bring-up could not open, with the system's reason, when it was refused or busy.
+    std::string RefusedPort, RefusedReason;
+    bool PortBusy = false;
+    std::chrono::milliseconds ConnectTime{0}, ReadTime{0};
+};
+
 // The worker's host for a read-out from the terminal: it walks the worker through page 5
-// (connect) and page 6 (read-out) as the wizard does after Next on page 4, prints each page's
-// text as the wizard shows it, draws the progress, and quits the application's event loop with
-// the outcome: 0 success, 1 output-file error, 2 server not found, 3 communication error, 130
-// after Interrupt(). It neither reads nor writes the settings file.
+// (connect) and page 6 (read-out) as the wizard does after Next on page 4, draws the progress on
+// a terminal, and quits the application's event loop once the worker has ended, with the facts
+// of the run (Facts). It neither reads nor writes the settings file, and it prints no outcome:
+// the caller reports the facts.
+//
+// The command line's batch (--repeat, --list --identify) runs one host after another: it names
+// the trace by the server read and takes the outcome instead of the loop (TCliRunHooks).
 //
 // Lives on the main thread, which runs the loop; the worker's synchronized calls are served from
 // the loop's wake-ups (ServeWorker).
+// What the batch changes in a host's run; each part is optional.
+struct TCliRunHooks
+{
+    // Where a failed run's trace goes, for the identification text read (maybe none or part).
+    // Called on the worker thread.
+    std::function<std::filesystem::path(const std::string& serverIdText)> TraceName;
+    // Takes the outcome once the worker has ended and Facts() is complete, instead of the loop
+    // quitting with it.
+    std::function<void(int code)> Finished;
+};
+
 class TCliHost final : public TWorkerHost
 {
 public:
-    TCliHost(TCliLoop& loop, const TCliArgs& args, std::unique_ptr<TStages> stages,
-             const std::filesystem::path& iniPath, const std::filesystem::path& tracePath,
-             std::FILE* out, bool terminal);
+    // The worker writes the dump to dumpFile. progress, when given, is where the progress is
+    // drawn (a terminal).
+    TCliHost(TCliLoop& loop, const TCliArgs& args, const std::filesystem::path& dumpFile,
+             std::unique_ptr<TStages> stages, const std::filesystem::path& iniPath,
+             const std::filesystem::path& tracePath, std::FILE* progress);
     ~TCliHost() override;
     TCliHost(const TCliHost&) = delete;
     TCliHost& operator=(const TCliHost&) = delete;
 
-    // Ends the read-out at its next byte, as Back does in the window (the dump then holds the
-    // blocks read so far); the loop then quits with 130.
+    // Ends the read-out at its next byte, as Back does in the window (the dump file then holds
+    // the blocks read so far); the loop then quits with 130.
     void Interrupt();
     void ServeWorker(); // main thread, on the loop's wake-up: run the worker's pending calls
-    // Why the worker could not write the trace file after a failure; empty when it did.
-    std::string TraceFileError() const;
+    const TRunFacts& Facts() const { return RunFacts; } // complete once the loop has quit
     // Where and why the exchange stopped, as the protocol log followed it live (a device that
     // went away is told apart from a missing answer there, which the trace alone cannot do).
     // Final once the loop has quit.
     TTraceVerdict ExchangeVerdict() const;
+    // Main thread, before the loop first serves the worker.
+    void SetRunHooks(TCliRunHooks hooks) { Hooks = std::move(hooks); }
 
     // ---- TWorkerHost ----------------------------------------------------------------------
     std::uint8_t Page() const override { return PageValue.load(); }
@@ -62,16 +100,18 @@ public:
     TExchangeObserver* ExchangeObserver() override;
 
 private:
+    using TClock = std::chrono::steady_clock;
     void Start();          // page 4 to 5: hand the file name over and wake the worker
-    void Finish(int code); // end the worker and quit the loop with code
+    void Finish(int code); // end the worker, take its facts and quit the loop with code
     void Print(const std::string& text);
     void PrintLog(const std::string& lines); // the protocol log's lines, on stderr
 
     TCliLoop& Loop;
     const TCliArgs Args;
+    const std::filesystem::path DumpFile;
     const std::filesystem::path Ini;
     const std::filesystem::path Trace;
-    std::FILE* Out;
+    std::FILE* ProgressOut;
     TProgressLine Progress;
     std::unique_ptr<TComPort> Port;
     std::atomic<std::uint8_t> PageValue{4};
@@ -79,8 +119,12 @@ private:
     bool Started = false;
     bool Interrupted = false;
     bool Finishing = false;
+    TClock::time_point ConnectStart, ReadStart;
+    TRunFacts RunFacts;
+    std::mutex OpenFailureLock; // guards the Refused fields of RunFacts until the worker ended
     // The protocol log the worker feeds; printed with -v, else kept only for its verdict.
     std::unique_ptr<TProtocolLog> Log;
     std::unique_ptr<TStages> PendingStages;
+    TCliRunHooks Hooks; // set before the worker leaves page 4, read on both threads after
     std::unique_ptr<TSerThread> Worker; // last: destroyed (and stopped) first
 };

@@ -1,5 +1,7 @@
 #include "app/cli/explaincommand.h"
 
+#include "app/cli/cliargv.h"
+
 #include <fstream>
 #include <system_error>
 
@@ -122,7 +124,7 @@ int RunExplain(const std::filesystem::path& trace, bool json, std::uint8_t langI
                std::FILE* out, std::FILE* err)
 {
     const bool nl = langIndex == 1;
-    const std::string name = trace.string();
+    const std::string name = MessagePath(trace);
     std::string content;
     if (const auto why = ReadTrace(trace, content, nl)) {
         std::fprintf(err, "srvdiag-cli: %s %s\n", name.c_str(), why->c_str());

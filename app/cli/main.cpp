@@ -1,32 +1,18 @@
-// srvdiag-cli: reads a server's memory from the terminal, with the same worker, stages, texts
-// and trace file as the wizard.
+// srvdiag-cli: reads a server's memory from the terminal, with the same worker, stages and trace
+// file as the wizard, and reports the outcome in its own words.
 
 #include "app/cli/cliargs.h"
 #include "app/cli/cliargv.h"
-#include "app/cli/clihost.h"
+#include "app/cli/clibatch.h"
+#include "app/cli/cliconsole.h"
 #include "app/cli/cliloop.h"
+#include "app/cli/clitexts.h"
 #include "app/cli/explaincommand.h"
 #include "app/filepaths.h"
 #include "app/userfolders.h"
-#include "worker/stages.h"
 
 #include <cstdio>
 #include <string>
-#include <unistd.h>
-
-namespace {
-
-// Where the trace of a failed read-out is, or why there is none.
-void ReportTrace(const std::string& path, const std::string& error)
-{
-    if (error.empty())
-        std::fprintf(stderr, "srvdiag-cli: trace written to %s\n", path.c_str());
-    else
-        std::fprintf(stderr, "srvdiag-cli: trace could not be written to %s: %s\n", path.c_str(),
-                     error.c_str());
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -34,7 +20,7 @@ int main(int argc, char** argv)
     // that goes away cannot end the read-out.
     TCliLoop loop;
 
-    const TCliParse parse = ParseCliArgs(ProgramArguments(argc, argv), PROJECT_VERSION);
+    TCliParse parse = ParseCliArgs(ProgramArguments(argc, argv), PROJECT_VERSION);
     switch (parse.Action) {
     case TCliParse::caHelp:
     case TCliParse::caVersion:
@@ -48,18 +34,18 @@ int main(int argc, char** argv)
     case TCliParse::caRun:
         break;
     }
+    TCliArgs& args = parse.Args;
+    if (!args.LangGiven)
+        args.LangIndex = LanguageFromLocale(EnvironmentValue);
 
     // Trace file beside the program (srvdiag-cli.ERR), or in the user's data folder for an
     // installed copy; the settings file itself is never touched.
     const TFilePaths paths = ProgramFilePaths(RunningProgramPath(), "srvdiag-cli");
     if (parse.Action == TCliParse::caExplain)
         return RunExplain(parse.Explain.Trace.empty() ? paths.TracePath : parse.Explain.Trace,
-                          parse.Explain.Json, parse.Args.LangIndex, stdout, stderr);
-    TCliHost host(loop, parse.Args, MakeSystemStages(), paths.IniPath, paths.TracePath, stdout,
-                  isatty(STDOUT_FILENO) != 0);
+                          parse.Explain.Json, args.LangIndex, stdout, stderr);
 
-    const int code = loop.Run([&] { host.ServeWorker(); }, [&] { host.Interrupt(); });
-    if (code >= 1 && code <= 3)
-        ReportTrace(MessagePath(paths.TracePath), host.TraceFileError());
-    return code;
+    // One read-out, a listing, or read-outs one after another (the batch reports each).
+    TCliBatch batch(loop, args, paths.IniPath, paths.TracePath, StandardErrorIsTerminal());
+    return loop.Run([&] { batch.OnWake(); }, [&] { batch.OnInterrupt(); });
 }

@@ -9,24 +9,17 @@ constexpr int BarWidth = 40;
 std::string TProgressLine::Update(std::uint8_t percent)
 {
     const int value = percent > 100 ? 100 : percent;
-    if (Terminal) {
-        if (value == LastShown)
-            return "";
-        LastShown = value;
-        BarShown = true;
-        const int filled = value * BarWidth / 100;
-        return "\r[" + std::string(static_cast<std::size_t>(filled), '#') +
-               std::string(static_cast<std::size_t>(BarWidth - filled), '.') + "] " +
-               (value < 10    ? "  "
-                : value < 100 ? " "
-                              : "") +
-               std::to_string(value) + "%";
-    }
-    const int tenth = value / 10 * 10;
-    if (tenth <= LastShown)
+    if (value == LastShown)
         return "";
-    LastShown = tenth;
-    return std::to_string(tenth) + "%\n";
+    LastShown = value;
+    BarShown = true;
+    const int filled = value * BarWidth / 100;
+    return "\r[" + std::string(static_cast<std::size_t>(filled), '#') +
+           std::string(static_cast<std::size_t>(BarWidth - filled), '.') + "] " +
+           (value < 10    ? "  "
+            : value < 100 ? " "
+                          : "") +
+           std::to_string(value) + "%";
 }
 
 std::string TProgressLine::Finish()

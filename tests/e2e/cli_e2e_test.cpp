@@ -1,15 +1,18 @@
-// srvdiag-cli run inside the virtual server: the outcomes of a read-out as exit codes, dump and
-// trace files.
+// srvdiag-cli run inside the virtual server: the outcomes of a read-out as exit codes, messages,
+// dump and trace files.
 
 #include "tests/e2e/e2efiles.h"
 #include "tests/e2e/e2elines.h"
 #include "tests/e2e/e2eprocess.h"
+#include "tests/e2e/e2eterminal.h"
 #include "tests/e2e/e2etrace.h"
 #include "tools/serversim/simoptions.h"
 
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <regex>
+#include <sys/stat.h>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -40,13 +43,52 @@ protected:
         return argv;
     }
 
+    // The locale is cleared so that the texts are English unless a test asks otherwise.
     TRunResult Run(const std::vector<std::string>& serverOptions,
-                   const std::vector<std::string>& cliArgs)
+                   const std::vector<std::string>& cliArgs,
+                   const std::vector<std::string>& env = {})
     {
-        return RunProgram(Command(serverOptions, cliArgs), {}, 60s);
+        std::vector<std::string> all{"LC_ALL=", "LC_MESSAGES=", "LANG="};
+        all.insert(all.end(), env.begin(), env.end());
+        return RunProgram(Command(serverOptions, cliArgs), all, 60s);
     }
 
     std::optional<std::string> Trace() const { return ReadFileIfExists(Cli + ".ERR"); }
+
+    // The files in the test's folder besides the program, its trace and the records.
+    std::vector<std::string> OtherFiles() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(Dir.Path())) {
+            const std::string name = entry.path().filename().string();
+            if (name != "srvdiag-cli" && name != "srvdiag-cli.ERR" && name != "lines" &&
+                name != "stdout")
+                names.push_back(name);
+        }
+        return names;
+    }
+
+    // Ctrl+C once the read-out's progress shows 10%; the run's exit code. Standard error is the
+    // terminal, so the progress is drawn there.
+    std::optional<int> InterruptAtTenPercent(const std::vector<std::string>& cliArgs,
+                                             TTerminal& terminal)
+    {
+        TProcess process(Command({"--baud", "9600"}, cliArgs), {"LC_ALL=C"}, Dir.Path() + "/stdout",
+                         terminal.DeviceName());
+        EXPECT_TRUE(terminal.WaitFor(" 10%", process, 30s)) << terminal.Output();
+        process.SignalGroup(SIGINT); // as a terminal's Ctrl+C: the whole process group
+        return terminal.WaitForExit(process, 20s);
+    }
+
+    // The trace left by a read-out interrupted after some blocks.
+    void ExpectTraceOfAnInterruptedReadOut() const
+    {
+        const std::string trace = Trace().value_or("");
+        const std::string full = FullTrace(PatternImage());
+        ASSERT_FALSE(trace.empty());
+        EXPECT_EQ(trace, full.substr(0, trace.size()));
+        EXPECT_EQ(trace.back(), '\r');
+    }
 
     TTempDir Dir;
     const std::string Cli = Dir.Path() + "/srvdiag-cli";
@@ -56,29 +98,122 @@ protected:
 
 TEST_F(CliReadOut, FullReadOutWritesTheMemoryThroughTheLineSequence)
 {
+    WriteFile(Dump, "an earlier dump");
     const TRunResult run = Run({}, {Dump});
-    ASSERT_EQ(run.ExitCode, 0) << run.Output;
+    ASSERT_EQ(run.ExitCode, 0) << run.Errors;
     EXPECT_EQ(ReadFile(Dump), PatternImage());
     EXPECT_FALSE(Trace()) << "a success writes no trace";
     EXPECT_FALSE(ReadFileIfExists(Cli + ".INI")) << "the settings file is never written";
-    EXPECT_EQ(run.Output, "Now connecting to server,\nplease wait...\n"
-                          "Now reading server memory,\nplease wait...\n"
-                          "0%\n10%\n20%\n30%\n40%\n50%\n60%\n70%\n80%\n90%\n100%\n"
-                          "Read-out of server memory\nwas successful!\n"
-                          "This program will exit now.\n\nClick Next.\n");
+    EXPECT_EQ(run.Output, "") << "standard output is kept for --json";
+    EXPECT_EQ(run.Errors,
+              "srvdiag-cli: read the server's memory: 1536 bytes written to " + Dump + "\n")
+        << "no progress where standard error is not a terminal";
+    EXPECT_EQ(OtherFiles(), std::vector<std::string>{"out.DMP"}) << "no temporary file is left";
     ExpectBringUpLineSequence(ReadFile(Lines));
 }
 
-TEST_F(CliReadOut, DutchTexts)
+TEST_F(CliReadOut, LanguageFollowsLangElseTheLocale)
 {
-    const TRunResult run = Run({}, {Dump, "--lang", "nl"});
-    ASSERT_EQ(run.ExitCode, 0) << run.Output;
-    EXPECT_EQ(ReadFile(Dump), PatternImage());
-    EXPECT_NE(run.Output.find("Verbinding maken met de server -\neven geduld alstublieft...\n"),
-              std::string::npos);
-    EXPECT_NE(run.Output.find("De server is met succes uitgelezen!\n"
-                              "Het programma wordt nu afgesloten.\n\nKlik op Verder...\n"),
-              std::string::npos);
+    const std::string dutch = "srvdiag-cli: server niet gevonden: geen USB-apparaat 04d8:fe88";
+    const std::string english = "srvdiag-cli: server not found: no USB device 04d8:fe88";
+    struct TCase
+    {
+        std::vector<std::string> Env, Args;
+        const std::string& Expected;
+    };
+    const TCase cases[] = {
+        {{"LANG=nl_NL.UTF-8"}, {}, dutch},
+        {{"LANG=nl_NL.UTF-8"}, {"--lang", "en"}, english},
+        {{"LANG=de_DE.UTF-8"}, {"--lang", "nl"}, dutch},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Env.back() + (c.Args.empty() ? "" : " " + c.Args.back()));
+        std::vector<std::string> args{Dump};
+        args.insert(args.end(), c.Args.begin(), c.Args.end());
+        const TRunResult run = Run({"--no-server"}, args, c.Env);
+        EXPECT_EQ(run.ExitCode, 2);
+        EXPECT_EQ(run.Errors.rfind(c.Expected, 0), 0u) << run.Errors;
+    }
+}
+
+// Each kind of failure in one line that says where the exchange stopped, with its exit code;
+// every one leaves a trace and says where it went.
+TEST_F(CliReadOut, EachFailureSaysWhereItStoppedWithItsExitCode)
+{
+    struct TCase
+    {
+        std::vector<std::string> Server, Cli;
+        int ExitCode;
+        std::string Message; // the first line; "*" at its end matches any rest
+    };
+    const TCase cases[] = {
+        {{"--no-server"},
+         {},
+         2,
+         "server not found: no USB device 04d8:fe88; found: 1234:5678 Other USB device"},
+        {{"--other-product"},
+         {},
+         2,
+         "server not found: no USB device 04d8:fe88; found: 04d8:fe89 Virtual server (ttyACM0)"},
+        {{"--two-servers"},
+         {},
+         2,
+         "server not found: the USB device 04d8:fe88 (Virtual server) has no serial port"},
+        {{"--wrong-id"},
+         {},
+         2,
+         "server not found on /dev/ttyACM0: identification text does not match"},
+        {{"--echo-link-check"}, {}, 3, "communication error: *"},
+        {{"--refuse-shutdown"},
+         {"--shutdown"},
+         3,
+         "communication error: server refused the shutdown command"},
+        {{"--fault", "silence", "--block", "50"},
+         {},
+         3,
+         "communication error: no answer to block 50"},
+        {{"--fault", "hangup", "--block", "20"},
+         {},
+         3,
+         "communication error: line lost at block 20"},
+        {{"--fault", "checksum", "--block", "3"},
+         {},
+         3,
+         "communication error: wrong checksum in block 3"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Server.front());
+        std::filesystem::remove(Cli + ".ERR");
+        std::vector<std::string> args{Dump};
+        args.insert(args.end(), c.Cli.begin(), c.Cli.end());
+        const TRunResult run = Run(c.Server, args);
+        EXPECT_EQ(run.ExitCode, c.ExitCode);
+        const std::string first = run.Errors.substr(0, run.Errors.find('\n'));
+        if (c.Message.back() == '*')
+            EXPECT_EQ(first.rfind("srvdiag-cli: " + c.Message.substr(0, c.Message.size() - 1), 0),
+                      0u)
+                << run.Errors;
+        else
+            EXPECT_EQ(first, "srvdiag-cli: " + c.Message) << run.Errors;
+        EXPECT_EQ(run.Errors.substr(first.size()),
+                  "\nsrvdiag-cli: trace written to " + Cli + ".ERR\n");
+        EXPECT_TRUE(Trace());
+        EXPECT_EQ(run.Output, "");
+    }
+}
+
+// Another program holds the port (flock(1) keeps it locked while the read-out runs): a matter of
+// the installation, with an exit code of its own.
+TEST_F(CliReadOut, PortHeldByAnotherProgramHasItsOwnExitCodeAndRemedy)
+{
+    const TRunResult run = RunProgram({VIRTUALSERVER_BIN, "--", "flock", "/dev/ttyACM0", Cli, Dump},
+                                      {"LC_ALL=C"}, 60s);
+    EXPECT_EQ(run.ExitCode, 4);
+    EXPECT_EQ(run.Errors.rfind("srvdiag-cli: cannot open /dev/ttyACM0: ", 0), 0u) << run.Errors;
+    EXPECT_NE(run.Errors.find("; another program holds the port: close it and try again\n"),
+              std::string::npos)
+        << run.Errors;
+    EXPECT_FALSE(ReadFileIfExists(Dump));
 }
 
 TEST_F(CliReadOut, ShutdownFrameGoesFirstAndARefusalEndsBeforeAnyBlock)
@@ -102,7 +237,6 @@ TEST_F(CliReadOut, NoMatchingServerInAnyLayoutEndsWithExitCode2AndAnEmptyTrace)
         std::filesystem::remove(Cli + ".ERR");
         const TRunResult run = Run({layout}, {Dump});
         EXPECT_EQ(run.ExitCode, 2);
-        EXPECT_NE(run.Output.find("Server could not be found.\n"), std::string::npos);
         EXPECT_EQ(Trace(), "") << "discovery fails before the attempt-start entry";
         EXPECT_FALSE(ReadFileIfExists(Dump));
         EXPECT_EQ(ReadFile(Lines), "") << "the port is never opened";
@@ -123,8 +257,6 @@ TEST_F(CliReadOut, EchoedLinkCheckIsACommunicationError)
 {
     const TRunResult run = Run({"--echo-link-check"}, {Dump});
     EXPECT_EQ(run.ExitCode, 3);
-    EXPECT_NE(run.Output.find("An error has occurred while\nreading from the server.\n"),
-              std::string::npos);
     EXPECT_EQ(Trace(), ConnectTrace(DefaultIdentification()) + LinkCheckTrace(true));
 }
 
@@ -141,39 +273,58 @@ TEST_F(CliReadOut, FailureAtBlock50LeavesAnEarlierDumpUntouched)
     EXPECT_EQ(Trace(), expected);
 }
 
-TEST_F(CliReadOut, MissingOutputFolderIsFoundAfterTheWholeRead)
+// A name that cannot take the dump is refused before the server is looked for.
+TEST_F(CliReadOut, BadOutputIsRefusedBeforeConnecting)
 {
-    const std::string missing = Dir.Path() + "/missing/out.DMP";
-    const TRunResult run = Run({}, {missing});
-    EXPECT_EQ(run.ExitCode, 1);
-    EXPECT_NE(run.Output.find("An error has occurred while\nwriting to the specified output "
-                              "file.\n"),
-              std::string::npos);
-    EXPECT_EQ(Trace(), FullTrace(PatternImage()));
+    const std::string fifo = Dir.Path() + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::pair<std::string, std::string> cases[] = {
+        {Dir.Path() + "/missing/out.DMP", "No such file or directory"},
+        {Dir.Path(), "Is a directory"},
+        {fifo, "Not a regular file"},
+    };
+    for (const auto& [output, reason] : cases) {
+        SCOPED_TRACE(output);
+        const TRunResult run = Run({}, {output, "--json"});
+        EXPECT_EQ(run.ExitCode, 1);
+        EXPECT_EQ(run.Errors, "srvdiag-cli: cannot write " + output + ": " + reason + "\n");
+        EXPECT_NE(run.Output.find("\"outcome\":\"output-file-error\""), std::string::npos)
+            << run.Output;
+        EXPECT_EQ(ReadFile(Lines), "") << "the port is never opened";
+        EXPECT_FALSE(Trace()) << "no attempt, no trace";
+    }
 }
 
-TEST_F(CliReadOut, CtrlCDuringTheReadOutActsAsBack)
+TEST_F(CliReadOut, CtrlCDuringTheReadOutLeavesAnEarlierDumpUntouched)
 {
-    const std::string out = Dir.Path() + "/stdout";
-    TProcess process(Command({"--baud", "9600"}, {Dump}), {}, out);
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
-    while (ReadFile(out).find("10%\n") == std::string::npos &&
-           std::chrono::steady_clock::now() < deadline && !process.WaitFor(20ms)) {
-    }
-    process.SignalGroup(SIGINT); // as a terminal's Ctrl+C: the whole process group
-    EXPECT_EQ(process.WaitFor(20s), 130);
+    WriteFile(Dump, "an earlier dump");
+    TTerminal terminal;
+    EXPECT_EQ(InterruptAtTenPercent({Dump}, terminal), 130);
+    EXPECT_EQ(ReadFile(Dump), "an earlier dump");
+    EXPECT_NE(
+        terminal.Output().find("\nsrvdiag-cli: interrupted; " + Dump + " was left as it was\r\n"),
+        std::string::npos)
+        << terminal.Output();
+    EXPECT_EQ(OtherFiles(), std::vector<std::string>{"out.DMP"}) << "no temporary file is left";
+    ExpectTraceOfAnInterruptedReadOut();
+}
 
-    // The dump holds the blocks read so far, the trace the exchanges up to the Back.
+TEST_F(CliReadOut, CtrlCWithPartialWritesTheBlocksReadSoFar)
+{
+    WriteFile(Dump, "an earlier dump");
+    TTerminal terminal;
+    EXPECT_EQ(InterruptAtTenPercent({Dump, "--partial"}, terminal), 130);
     const std::string dump = ReadFile(Dump);
     EXPECT_GT(dump.size(), 0u);
     EXPECT_LT(dump.size(), 1536u);
     EXPECT_EQ(dump.size() % 12, 0u);
     EXPECT_EQ(dump, PatternImage().substr(0, dump.size()));
-    const std::string trace = Trace().value_or("");
-    const std::string full = FullTrace(PatternImage());
-    ASSERT_FALSE(trace.empty());
-    EXPECT_EQ(trace, full.substr(0, trace.size()));
-    EXPECT_EQ(trace.back(), '\r');
+    EXPECT_NE(terminal.Output().find("srvdiag-cli: interrupted; the " +
+                                     std::to_string(dump.size()) + " bytes read so far are in " +
+                                     Dump + "\r\n"),
+              std::string::npos)
+        << terminal.Output();
+    ExpectTraceOfAnInterruptedReadOut();
 }
 
 TEST_F(CliReadOut, CtrlCWhileTheServerTakesNoBytesEndsTheRun)
@@ -188,29 +339,52 @@ TEST_F(CliReadOut, CtrlCWhileTheServerTakesNoBytesEndsTheRun)
     process.SignalGroup(SIGINT);
     EXPECT_EQ(process.WaitFor(20s), 130) << ReadFile(out);
     EXPECT_FALSE(ReadFileIfExists(Dump)) << "a connect never touches the dump";
+    EXPECT_EQ(OtherFiles(), std::vector<std::string>{}) << "no temporary file is left";
 }
 
 TEST_F(CliReadOut, TraceThatCannotBeWrittenIsReportedSoWithTheReason)
 {
     std::filesystem::create_directory(Cli + ".ERR"); // the trace file's name taken by a folder
-    std::vector<std::string> argv{"/bin/sh", "-c", "exec \"$@\" 2>&1", "sh"};
-    const std::vector<std::string> command = Command({"--no-server"}, {Dump});
-    argv.insert(argv.end(), command.begin(), command.end());
-    const TRunResult run = RunProgram(argv, {}, 60s);
+    const TRunResult run = Run({"--no-server"}, {Dump});
     EXPECT_EQ(run.ExitCode, 2);
-    const std::size_t report = run.Output.find("srvdiag-cli: trace could not be written to ");
-    ASSERT_NE(report, std::string::npos) << run.Output;
-    EXPECT_NE(run.Output.find("srvdiag-cli.ERR: Is a directory\n", report), std::string::npos)
-        << run.Output;
-    EXPECT_EQ(run.Output.find("trace written"), std::string::npos);
+    EXPECT_NE(run.Errors.find("\nsrvdiag-cli: trace could not be written to " + Cli +
+                              ".ERR: Is a directory\n"),
+              std::string::npos)
+        << run.Errors;
+    EXPECT_EQ(run.Errors.find("trace written"), std::string::npos);
+}
+
+// As a script runs it: -q --json, nothing on standard error after a success.
+TEST_F(CliReadOut, JsonGivesOneObjectOnStandardOutput)
+{
+    const TRunResult run = Run({}, {Dump, "-q", "--json"});
+    EXPECT_EQ(run.ExitCode, 0);
+    const std::regex success(
+        R"(\{"outcome":"success","exitCode":0,"message":"[^"]+","file":")" + Dump +
+        R"(","bytes":1536,"identification":"\\u0011VADOZIROZAK7Q2\[9","port":"/dev/ttyACM0",)"
+        R"("timings":\{"connectMs":[0-9]+,"readMs":[0-9]+\}\}\n)");
+    EXPECT_TRUE(std::regex_match(run.Output, success)) << run.Output;
+    EXPECT_EQ(run.Errors, "");
+
+    const TRunResult failed = Run({"--fault", "silence", "--block", "50"}, {Dump, "--json"});
+    EXPECT_EQ(failed.ExitCode, 3);
+    EXPECT_EQ(failed.Errors.rfind("srvdiag-cli: communication error: no answer to block 50\n", 0),
+              0u)
+        << failed.Errors;
+    EXPECT_EQ(failed.Output.rfind(R"({"outcome":"communication-error","exitCode":3,)", 0), 0u)
+        << failed.Output;
+    EXPECT_NE(failed.Output.find(R"(,"bytes":0,)"), std::string::npos) << failed.Output;
+    EXPECT_NE(failed.Output.find(R"(,"stage":"block","block":50,"trace":")" + Cli + ".ERR\"}\n"),
+              std::string::npos)
+        << failed.Output;
 }
 
 TEST_F(CliReadOut, ReaderOfTheOutputThatGoesAwayDoesNotEndTheReadOut)
 {
-    // As `srvdiag-cli out.DMP | head -c1`: the pipe closes after the first byte of the texts.
-    std::vector<std::string> argv{"/bin/bash", "-c",
-                                  "\"$@\" | head -c1 >/dev/null; exit ${PIPESTATUS[0]}", "bash"};
-    const std::vector<std::string> command = Command({}, {Dump});
+    // As `srvdiag-cli out.DMP --json 2>&1 | head -c1`: the pipe closes after the first byte.
+    std::vector<std::string> argv{
+        "/bin/bash", "-c", "\"$@\" 2>&1 | head -c1 >/dev/null; exit ${PIPESTATUS[0]}", "bash"};
+    const std::vector<std::string> command = Command({}, {Dump, "--json"});
     argv.insert(argv.end(), command.begin(), command.end());
     const TRunResult run = RunProgram(argv, {}, 60s);
     EXPECT_EQ(run.ExitCode, 0);
@@ -222,8 +396,7 @@ TEST(CliArguments, HelpAndBadArgumentsAsCommandLineToolsDo)
     const TRunResult help = RunProgram({SRVDIAG_CLI_BIN, "--help"}, {}, 10s);
     EXPECT_EQ(help.ExitCode, 0);
     EXPECT_NE(help.Output.find("OUTPUT"), std::string::npos);
-    EXPECT_NE(help.Output.find("--shutdown"), std::string::npos);
-    EXPECT_NE(help.Output.find("--lang"), std::string::npos);
+    EXPECT_EQ(help.Output.find("--help-all"), std::string::npos);
 
     for (const std::vector<std::string>& bad : {std::vector<std::string>{SRVDIAG_CLI_BIN},
                                                 {SRVDIAG_CLI_BIN, "a", "b"},
@@ -233,6 +406,7 @@ TEST(CliArguments, HelpAndBadArgumentsAsCommandLineToolsDo)
         const TRunResult run = RunProgram(bad, {}, 10s);
         EXPECT_EQ(run.ExitCode, 64) << bad.back();
         EXPECT_EQ(run.Output, "") << "messages go to standard error";
+        EXPECT_NE(run.Errors.find("srvdiag-cli --help"), std::string::npos) << run.Errors;
     }
 }
 

@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 TProcess::TProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                   const std::string& stdoutFile)
+                   const std::string& stdoutFile, const std::string& stderrFile)
 {
     std::vector<char*> args;
     for (const std::string& arg : argv)
@@ -41,6 +41,12 @@ TProcess::TProcess(const std::vector<std::string>& argv, const std::vector<std::
             dup2(fd, STDOUT_FILENO);
         if (in >= 0)
             dup2(in, STDIN_FILENO);
+        if (!stderrFile.empty()) {
+            const int err =
+                open(stderrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            if (err >= 0)
+                dup2(err, STDERR_FILENO);
+        }
         execvp(args[0], args.data());
         _exit(127);
     }
@@ -94,11 +100,13 @@ TRunResult RunProgram(const std::vector<std::string>& argv, const std::vector<st
 {
     TTempDir dir;
     const std::string out = dir.Path() + "/stdout";
+    const std::string err = dir.Path() + "/stderr";
     TRunResult result;
     {
-        TProcess process(argv, env, out);
+        TProcess process(argv, env, out, err);
         result.ExitCode = process.WaitFor(limit);
     }
     result.Output = ReadFile(out);
+    result.Errors = ReadFile(err);
     return result;
 }

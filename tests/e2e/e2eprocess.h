@@ -13,9 +13,10 @@ class TProcess
 {
 public:
     // env holds "NAME=value" entries added to (or replacing in) the test's environment. Standard
-    // output goes to stdoutFile when given, else to /dev/null; standard error stays the test's.
+    // output goes to stdoutFile when given, else to /dev/null; standard error goes to stderrFile
+    // when given (a file, or a terminal's device), else stays the test's.
     TProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
-             const std::string& stdoutFile = "");
+             const std::string& stdoutFile = "", const std::string& stderrFile = "");
     ~TProcess();
     TProcess(const TProcess&) = delete;
     TProcess& operator=(const TProcess&) = delete;
@@ -36,8 +37,9 @@ struct TRunResult
 {
     std::optional<int> ExitCode; // nothing when it had to be killed at the time limit
     std::string Output;          // its standard output
+    std::string Errors;          // its standard error
 };
 
-// Runs a program to its end, at most limit long, and collects its standard output.
+// Runs a program to its end, at most limit long, and collects its standard output and error.
 TRunResult RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                       std::chrono::milliseconds limit);

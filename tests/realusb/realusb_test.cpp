@@ -94,8 +94,9 @@ TEST_F(RealUsb, LineIsSetTo9600With8DataBitsNoParityAnd2StopBitsBeforeTheFirstBy
 TEST_F(RealUsb, SilentServerIsNotFoundAfterSixUnansweredBytes)
 {
     const TRunResult run = Serve({"--silent"}, "\"$CLI\" \"$DUMP\"");
-    EXPECT_EQ(run.ExitCode, 2) << run.Output;
-    EXPECT_NE(run.Output.find("Server could not be found.\n"), std::string::npos);
+    EXPECT_EQ(run.ExitCode, 2) << run.Errors;
+    EXPECT_EQ(run.Errors.rfind("srvdiag-cli: server not found on /dev/ttyACM0: ", 0), 0u)
+        << run.Errors;
     EXPECT_EQ(Trace(), "USB/dev/ttyACM0\r" + Unanswered(0) + Unanswered(0) + Unanswered(0) +
                            Unanswered(0) + Unanswered(0) + Unanswered(128));
     EXPECT_FALSE(ReadFileIfExists(Dump));

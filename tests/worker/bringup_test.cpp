@@ -104,6 +104,28 @@ TEST(BringUp, ServersThatMustBeRejected)
     EXPECT_EQ(rig.Worker.ResultCode(), 0);
 }
 
+TEST(BringUp, IdentificationTextIsKeptAsFarAsTheServerSentIt)
+{
+    std::string wrongEleventh = DefaultIdentification();
+    wrongEleventh[10] = 'B';
+    std::string lowerCase = DefaultIdentification();
+    lowerCase[14] = 'q';
+    const std::pair<std::string, std::string> cases[] = {
+        {DefaultIdentification(), DefaultIdentification()},
+        {wrongEleventh, wrongEleventh},       // read in full, then rejected
+        {lowerCase, lowerCase.substr(0, 14)}, // up to the first wrong character
+    };
+    for (const auto& [sent, kept] : cases) {
+        SCOPED_TRACE(sent);
+        TStageRig rig(TSimOptions{.Identification = sent});
+        rig.BringUp();
+        EXPECT_EQ(rig.Worker.ServerIdText(), kept);
+    }
+    TStageRig silent(TSimOptions{.Silent = true});
+    silent.BringUp();
+    EXPECT_EQ(silent.Worker.ServerIdText(), "");
+}
+
 TEST(BringUp, ProbeAnsweredWith55)
 {
     {

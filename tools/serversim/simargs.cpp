@@ -41,6 +41,7 @@ std::string SimArgsUsage()
            "  --baud N              pace answers as an N baud line, 11 bits a byte\n"
            "  --silent              answer nothing\n"
            "  --wrong-id            identify as something else\n"
+           "  --id XXXXXX           the six identification characters after VADOZIROZA\n"
            "  --probe55-silent      answer the first probe with 0x55, then stay silent\n"
            "  --probe55-ident       answer the first probe with 0x55, then identification "
            "characters\n"
@@ -78,7 +79,15 @@ TSimArg ParseSimArg(int argc, char** argv, int& i, TSimOptions& options, std::st
         options.RefuseShutdown = true;
     else if (arg == "--stray")
         options.StrayBytes = true;
-    else if (arg == "--image") {
+    else if (arg == "--id") {
+        const bool identChars =
+            value.size() == 6 &&
+            value.find_first_not_of("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ[") == std::string::npos;
+        if (!identChars)
+            return bad("--id wants six characters from 0-9, A-Z and [");
+        options.Identification.replace(11, 6, value);
+        ++i;
+    } else if (arg == "--image") {
         std::ifstream in(value, std::ios::binary);
         std::string image((std::istreambuf_iterator<char>(in)), {});
         if (!hasValue || !in.is_open() || image.size() != SimMemorySize)

@@ -12,13 +12,14 @@ sigset_t BlockChildSignals()
 {
     sigset_t signals;
     sigemptyset(&signals);
-    for (int sig : {SIGCHLD, SIGINT, SIGTERM, SIGHUP})
+    for (int sig : {SIGCHLD, SIGINT, SIGTERM, SIGHUP, SIGUSR1})
         sigaddset(&signals, sig);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     return signals;
 }
 
-int RunChild(const std::vector<std::string>& command, const sigset_t& signals)
+int RunChild(const std::vector<std::string>& command, const sigset_t& signals,
+             const std::function<void()>& onUser1)
 {
     std::vector<char*> args;
     for (const std::string& arg : command)
@@ -58,5 +59,7 @@ int RunChild(const std::vector<std::string>& command, const sigset_t& signals)
             continue;
         if (sig == SIGTERM || sig == SIGHUP)
             kill(child, sig);
+        else if (sig == SIGUSR1 && onUser1)
+            onUser1();
     }
 }

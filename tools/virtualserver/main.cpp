@@ -15,6 +15,7 @@
 #include <fstream>
 #include <glib-object.h>
 #include <iostream>
+#include <memory>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -49,23 +50,22 @@ private:
     int Fd;
 };
 
-// The simulator serving the test bed's master side on a thread of its own, from construction to
-// destruction. When the simulator hangs up, the server is unplugged.
+// The simulator serving the master side of one of the test bed's ttys on a thread of its own,
+// from construction to destruction. When the simulator hangs up, the server is unplugged.
 class TServing
 {
 public:
-    TServing(const TSimOptions& options, TTestbed& bed) : Sim(options)
+    TServing(const TSimOptions& options, TTestbed& bed, std::size_t index) : Sim(options)
     {
         // On standard output, where a test that watches the program sees it in order.
         Sim.SetOnStall([] {
             std::cout << "srvdiag-virtualserver: the server takes no more bytes\n" << std::flush;
         });
-        if (bed.HasTty())
-            Thread = std::thread([this, &bed] {
-                Sim.Serve(bed.Master());
-                if (Sim.HungUp())
-                    bed.Unplug();
-            });
+        Thread = std::thread([this, &bed, master = bed.Master(index)] {
+            Sim.Serve(master);
+            if (Sim.HungUp())
+                bed.Unplug();
+        });
     }
     ~TServing()
     {
@@ -83,22 +83,79 @@ private:
     std::thread Thread;
 };
 
+// The second server of --two-ports: another identification and the memory image inverted, so
+// that a read-out shows which of the two was read.
+TSimOptions SecondServer(const TSimOptions& first)
+{
+    TSimOptions second;
+    second.Identification.replace(11, 6, "SECOND");
+    second.Memory = first.Memory;
+    for (char& byte : second.Memory)
+        byte = static_cast<char>(~static_cast<unsigned char>(byte));
+    return second;
+}
+
+// What serves the servers plugged in at one time: for each tty its line handler, a descriptor
+// of its slave and a simulator, the first tty's lines recorded in recorder.
+class TPlugged
+{
+public:
+    TPlugged(TTestbed& bed, const std::vector<TSimOptions>& servers, TLineRecorder& recorder)
+    {
+        for (std::size_t i = 0; i < bed.TtyCount() && i < servers.size(); ++i) {
+            // Every tty needs the line handler: a pseudo-terminal refuses DTR and RTS.
+            if (i > 0)
+                Spare.push_back(std::make_unique<TLineRecorder>());
+            UMockdevIoctlBase* handler = NewLineHandler(i == 0 ? recorder : *Spare.back());
+            bed.AttachIoctl(handler, i);
+            g_object_unref(handler); // the test bed holds its own reference
+            Keepers.push_back(std::make_unique<TSlaveKeeper>(bed.SlavePath(i)));
+            Servings.push_back(std::make_unique<TServing>(servers[i], bed, i));
+        }
+    }
+    ~TPlugged()
+    {
+        Servings.clear(); // the simulators first, while their descriptors stay open
+        Keepers.clear();
+    }
+    TPlugged(const TPlugged&) = delete;
+    TPlugged& operator=(const TPlugged&) = delete;
+
+    // What the server on the first tty received so far.
+    std::string Received() const { return Servings.empty() ? "" : Servings.front()->Received(); }
+
+private:
+    std::vector<std::unique_ptr<TLineRecorder>> Spare; // the other ttys' lines, not written
+    std::vector<std::unique_ptr<TSlaveKeeper>> Keepers;
+    std::vector<std::unique_ptr<TServing>> Servings;
+};
+
 int Run(const TVirtualServerOptions& options, const sigset_t& signals)
 {
     TLineRecorder recorder; // outlives the test bed, whose handler refers to it
     int status = 0;
     {
         TTestbed bed(options.Layout);
-        if (bed.HasTty()) {
-            UMockdevIoctlBase* handler = NewLineHandler(recorder);
-            bed.AttachIoctl(handler);
-            g_object_unref(handler); // the test bed holds its own reference
-        }
-        TSlaveKeeper keeper(bed.SlavePath());
-        TServing serving(options.Sim, bed);
-        status = RunChild(options.Command, signals);
+        std::vector<TSimOptions> servers{options.Sim};
+        if (options.Layout == TDeviceLayout::TwoPorts)
+            servers.push_back(SecondServer(options.Sim));
+        auto plugged = std::make_unique<TPlugged>(bed, servers, recorder);
+        std::size_t next = 0;
+        const auto replug = [&] {
+            plugged.reset();
+            bed.Unplug();
+            if (next < options.Then.size()) {
+                bed.PlugServer();
+                plugged = std::make_unique<TPlugged>(
+                    bed, std::vector<TSimOptions>{options.Then[next++]}, recorder);
+            }
+            std::cout << "srvdiag-virtualserver: replugged\n" << std::flush;
+        };
+        status = RunChild(options.Command, signals, replug);
+        // What the server present at the end received (on --two-ports: the one on ttyACM0).
+        const std::string received = plugged ? plugged->Received() : std::string();
         if (!options.ReceivedFile.empty() &&
-            !(std::ofstream(options.ReceivedFile, std::ios::binary) << serving.Received())) {
+            !(std::ofstream(options.ReceivedFile, std::ios::binary) << received)) {
             std::cerr << "srvdiag-virtualserver: cannot write " << options.ReceivedFile << "\n";
             if (status == 0)
                 status = 1;

@@ -1,0 +1,104 @@
+#include "app/cli/batchtexts.h"
+
+#include "app/cli/cliargv.h"
+#include "app/cli/clitexts.h"
+
+namespace {
+
+std::string Pick(std::uint8_t lang, const char* english, const char* dutch)
+{
+    return lang == 1 ? dutch : english;
+}
+
+// The identification text as a person reads it: its first byte, 0x11 for a server, is not a
+// character and shows only when it is something else.
+std::string Printable(const std::string& idText)
+{
+    std::string text;
+    for (std::size_t i = 0; i < idText.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(idText[i]);
+        if (i == 0 && byte == 0x11)
+            continue;
+        if (byte >= 0x20 && byte < 0x7F) {
+            text += static_cast<char>(byte);
+        } else {
+            static const char hex[] = "0123456789ABCDEF";
+            text += "<0x";
+            text += hex[byte >> 4];
+            text += hex[byte & 0x0F];
+            text += '>';
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+std::string RunPrefixText(unsigned run, const std::string& id, std::uint8_t lang)
+{
+    return Pick(lang, "read-out ", "uitlezing ") + std::to_string(run) + ", server " + id + ": ";
+}
+
+std::string TraceText(const std::string& path, const std::string& error, std::uint8_t lang)
+{
+    return error.empty() ? CliText(cmTraceWritten, lang, {path})
+                         : CliText(cmTraceFailed, lang, {path, error});
+}
+
+std::string NoServerOnPortText(const std::string& port, std::uint8_t lang)
+{
+    return Pick(lang, "server not found: no server on port ",
+                "server niet gevonden: geen server op poort ") +
+           port;
+}
+
+std::string ListLine(const TListedServer& server, std::uint8_t lang)
+{
+    std::string line = server.Server.DevicePath.empty() ? Pick(lang, "(no port)", "(geen poort)")
+                                                        : server.Server.DevicePath;
+    line += '\t';
+    line += server.Server.UsbPath.empty() ? std::string("-") : server.Server.UsbPath;
+    if (!server.Identified)
+        return line;
+    line += '\t';
+    if (server.Accepted)
+        return line + Printable(server.IdText);
+    line += Pick(lang, "not identified", "niet herkend");
+    if (!server.IdText.empty())
+        line += " (" + Printable(server.IdText) + ")";
+    return line;
+}
+
+std::string NoServerListedText(const std::string& port, std::uint8_t lang)
+{
+    if (!port.empty())
+        return Pick(lang, "srvdiag-cli: no server on port ", "srvdiag-cli: geen server op poort ") +
+               port;
+    return Pick(lang, "srvdiag-cli: no server found (no USB device 04d8:fe88)",
+                "srvdiag-cli: geen server gevonden (geen USB-apparaat 04d8:fe88)");
+}
+
+std::string WaitTimedOutText(unsigned seconds, std::uint8_t lang)
+{
+    return Pick(lang, "server not found: none appeared within ", "server niet gevonden: binnen ") +
+           std::to_string(seconds) + Pick(lang, " s", " s is er geen verschenen");
+}
+
+std::string WaitingForServerText(std::uint8_t lang)
+{
+    return Pick(lang, "srvdiag-cli: waiting for a server to be plugged in...",
+                "srvdiag-cli: wachten tot een server wordt aangesloten...");
+}
+
+std::string WaitingForUnplugText(std::uint8_t lang)
+{
+    return Pick(lang, "srvdiag-cli: unplug the server to read the next one",
+                "srvdiag-cli: koppel de server los om de volgende uit te lezen");
+}
+
+std::string NoFolderText(const std::filesystem::path& folder, std::uint8_t lang)
+{
+    return Pick(lang, "srvdiag-cli: the folder of OUTPUT does not exist: ",
+                "srvdiag-cli: de map van OUTPUT bestaat niet: ") +
+           MessagePath(folder);
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+class TProcess;
+
+// A pseudo-terminal to give a program as its standard error (TProcess's stderrFile), so that it
+// writes there as to a technician's terminal; the test reads what it wrote.
+class TTerminal
+{
+public:
+    TTerminal();
+    ~TTerminal();
+    TTerminal(const TTerminal&) = delete;
+    TTerminal& operator=(const TTerminal&) = delete;
+
+    const std::string& DeviceName() const { return Device; }
+    // Reads until the output holds text (true), the process ended or limit passed (false).
+    bool WaitFor(const std::string& text, TProcess& process, std::chrono::milliseconds limit);
+    // Reads on until the process ends (at most limit long), so that it never waits for the
+    // terminal to take its output; its exit code, or nothing.
+    std::optional<int> WaitForExit(TProcess& process, std::chrono::milliseconds limit);
+    const std::string& Output() const { return Text; }
+
+private:
+    void ReadAvailable(std::chrono::milliseconds wait);
+    int Master = -1;
+    std::string Device;
+    std::string Text;
+};
