@@ -40,7 +40,11 @@ void TMain::WriteControlList() const
     out << "client " << client.right << ' ' << client.bottom << "\r\n";
     out << "window " << frame.left << ' ' << frame.top << ' ' << frame.right - frame.left << ' '
         << frame.bottom - frame.top << "\r\n";
-    out << "focus " << NameOf(GetDlgCtrlID(GetFocus())) << "\r\n";
+    // The edit field of the output-file box has the focus for the box.
+    HWND focus = GetFocus();
+    if (focus != nullptr && GetParent(focus) != Window && GetParent(focus) != nullptr)
+        focus = GetParent(focus);
+    out << "focus " << (focus == Window ? "none" : NameOf(GetDlgCtrlID(focus))) << "\r\n";
     // Children in Z-order, which is the tab order.
     for (HWND child = GetWindow(Window, GW_CHILD); child != nullptr;
          child = GetWindow(child, GW_HWNDNEXT)) {
@@ -59,7 +63,7 @@ void TMain::WriteControlList() const
         }
         out << NameOf(id) << ' ' << rect.left << ' ' << rect.top << ' ' << rect.right - rect.left
             << ' ' << rect.bottom - rect.top << ' ' << (IsWindowVisible(child) ? 1 : 0) << ' '
-            << ((style & WS_TABSTOP) != 0 ? 1 : 0) << ' ' << (IsWindowEnabled(child) ? 1 : 0)
-            << ' ' << caption << "\r\n";
+            << ((style & WS_TABSTOP) != 0 ? 1 : 0) << ' ' << (IsWindowEnabled(child) ? 1 : 0) << ' '
+            << caption << "\r\n";
     }
 }

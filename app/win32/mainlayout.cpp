@@ -1,9 +1,8 @@
 #include "app/win32/mainwindow.h"
 
-#include <commctrl.h>
-
 #include <algorithm>
 #include <array>
+#include <commctrl.h>
 #include <string>
 
 namespace {
@@ -42,8 +41,8 @@ const std::array<TLayoutItem, 12> Layout{{
     {TMain::ctFileCombo, "COMBOBOX", Child | Stop | CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL,
      true, 40, 48, 185, 21, ""},
     {TMain::ctBrowseBut, "BUTTON", Child | Stop | BS_PUSHBUTTON, true, 232, 48, 21, 21, "..."},
-    {TMain::ctNextBut, "BUTTON", Child | Stop | WS_VISIBLE | BS_DEFPUSHBUTTON, false, 280, 196,
-     75, 25, "&Verder =>"},
+    {TMain::ctNextBut, "BUTTON", Child | Stop | WS_VISIBLE | BS_DEFPUSHBUTTON, false, 280, 196, 75,
+     25, "&Verder =>"},
     {TMain::ctPrevBut, "BUTTON", Child | Stop | BS_PUSHBUTTON, false, 200, 196, 75, 25,
      "<= &Terug"},
     {TMain::ctEndBut, "BUTTON", Child | Stop | WS_VISIBLE | BS_PUSHBUTTON, false, 8, 196, 75, 25,
@@ -51,8 +50,8 @@ const std::array<TLayoutItem, 12> Layout{{
     {TMain::ctPrcBar, PROGRESS_CLASSA, Child | PBS_SMOOTH, false, 8, 160, 347, 17, ""},
     {TMain::ctBevel1, "STATIC", Child | WS_VISIBLE | SS_ETCHEDHORZ, false, 8, 186, 347, 2, ""},
     // Last, so that it lies beneath the controls it frames (it takes no focus).
-    {TMain::ctLangGrp, "BUTTON", Child | WS_VISIBLE | BS_GROUPBOX, false, GroupLeft, GroupTop,
-     265, 105, "Language "},
+    {TMain::ctLangGrp, "BUTTON", Child | WS_VISIBLE | BS_GROUPBOX, false, GroupLeft, GroupTop, 265,
+     105, "Language "},
 }};
 
 constexpr int ClientWidth = 365;
@@ -101,9 +100,8 @@ HFONT LayoutFont(int pointSize, bool bold, UINT dpi)
     const int height = -MulDiv(pointSize, static_cast<int>(dpi), 72);
     const int weight = bold ? FW_BOLD : FW_NORMAL;
     auto make = [&](const char* face, DWORD precision) {
-        return CreateFontA(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                           precision, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                           DEFAULT_PITCH | FF_SWISS, face);
+        return CreateFontA(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, precision,
+                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, face);
     };
     if (dpi != 96) {
         if (HFONT font = make("Microsoft Sans Serif", OUT_TT_ONLY_PRECIS)) {
@@ -154,8 +152,7 @@ void TMain::CreateLayout()
 {
     for (const TLayoutItem& item : Layout) {
         CreateWindowExA(0, item.Class, item.Caption, item.Style, 0, 0, 0, 0, Window,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.Id)), Instance,
-                        nullptr);
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.Id)), Instance, nullptr);
     }
     SendMessageA(Control(ctPrcBar), PBM_SETRANGE32, 0, 100);
     ApplyDpi(WindowDpi(Window));

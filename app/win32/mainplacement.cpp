@@ -40,10 +40,9 @@ void TMain::KeepOnScreen()
     ClientToScreen(Window, &origin);
     // The strip above the client area is the title bar the user grabs.
     const int titleBar = origin.y - frame.top;
-    const TWindowPos place =
-        PlaceWindow({frame.left, frame.top},
-                    {frame.right - frame.left, frame.bottom - frame.top, titleBar}, screens.Areas,
-                    screens.Primary);
+    const TWindowPos place = PlaceWindow(
+        {frame.left, frame.top}, {frame.right - frame.left, frame.bottom - frame.top, titleBar},
+        screens.Areas, screens.Primary);
     if (place.Left != frame.left || place.Top != frame.top)
         SetWindowPos(Window, nullptr, place.Left, place.Top, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);

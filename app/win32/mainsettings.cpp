@@ -13,7 +13,8 @@ std::string ItemText(HWND box, WPARAM item)
     if (length == CB_ERR || length <= 0)
         return {};
     std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const LRESULT got = SendMessageA(box, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(text.data()));
+    const LRESULT got =
+        SendMessageA(box, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(text.data()));
     text.resize(got == CB_ERR ? 0 : static_cast<std::size_t>(got));
     return text;
 }

@@ -11,7 +11,6 @@
 #include "worker/stages.h"
 
 #include <commctrl.h>
-
 #include <system_error>
 
 namespace {
@@ -28,8 +27,7 @@ constexpr UINT StartMessage = WM_APP + 3;
 } // namespace
 
 TMain::TMain(HINSTANCE instance)
-    : Instance(instance), Dispatcher(std::make_shared<TWindowDispatcher>()),
-      Port(MakeServerPort())
+    : Instance(instance), Dispatcher(std::make_shared<TWindowDispatcher>()), Port(MakeServerPort())
 {
     Port->SetMainThreadDispatcher(Dispatcher);
     PageValue.store(0); // DoInit
@@ -54,9 +52,9 @@ bool TMain::Create(int showCommand)
     windowClass.lpfnWndProc = &TMain::WindowProc;
     windowClass.hInstance = Instance;
     windowClass.hIcon = LoadIconA(Instance, MAKEINTRESOURCEA(1));
-    windowClass.hIconSm = static_cast<HICON>(LoadImageA(
-        Instance, MAKEINTRESOURCEA(1), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-        GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    windowClass.hIconSm = static_cast<HICON>(
+        LoadImageA(Instance, MAKEINTRESOURCEA(1), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                   GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
     windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); // IDC_ARROW
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = WindowClass;
@@ -64,7 +62,7 @@ bool TMain::Create(int showCommand)
         return false;
 
     // A fixed single border with the system menu and the close box only.
-    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
     const DWORD exStyle = WS_EX_CONTROLPARENT;
     Window = CreateWindowExA(exStyle, WindowClass, Caption, style, 192, 107, 365, 228, nullptr,
                              nullptr, Instance, this);

@@ -3,13 +3,12 @@
 #include "app/filepaths.h"
 #include "worker/workerhost.h"
 
-#include <windows.h>
-
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <windows.h>
 
 class TComPort;
 class TSerThread;
@@ -105,7 +104,6 @@ public:
     void WriteControlList() const;
 
 private:
-
     HINSTANCE Instance;
     HWND Window = nullptr;
     std::atomic<HWND> WakeTarget{nullptr}; // Window, for the worker's wake-up messages

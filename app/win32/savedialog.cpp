@@ -1,8 +1,7 @@
 #include "app/win32/mainwindow.h"
 
-#include <commdlg.h>
-
 #include <array>
+#include <commdlg.h>
 #include <string>
 
 namespace {
@@ -32,8 +31,8 @@ void TMain::DoBrowse()
     dialog.nMaxFile = static_cast<DWORD>(name.size());
     dialog.lpstrTitle = SaveTitle.c_str();
     dialog.lpstrDefExt = "DMP";
-    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST |
-                   OFN_ENABLESIZING | OFN_EXPLORER | OFN_NOCHANGEDIR;
+    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_ENABLESIZING |
+                   OFN_EXPLORER | OFN_NOCHANGEDIR;
     if (!GetSaveFileNameA(&dialog))
         return; // cancelled (or failed): nothing changes
     SetWindowTextA(Control(ctFileCombo), name.data());

@@ -1,8 +1,6 @@
 #include "app/win32/windowdispatcher.h"
 
-TWindowDispatcher::TWindowDispatcher() : MainThread(GetCurrentThreadId())
-{
-}
+TWindowDispatcher::TWindowDispatcher() : MainThread(GetCurrentThreadId()) {}
 
 void TWindowDispatcher::SetWindow(HWND window)
 {

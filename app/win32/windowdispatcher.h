@@ -2,12 +2,11 @@
 
 #include "serial/mainthreadcall.h"
 
-#include <windows.h>
-
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <windows.h>
 
 // The port's way to the main thread in the Win32 front end: calls queued here, and a posted
 // window message that makes the window run them (Serve). The message is only a wake-up: when the
