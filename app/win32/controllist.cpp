@@ -1,5 +1,6 @@
 #include "app/win32/mainwindow.h"
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 
@@ -57,10 +58,9 @@ void TMain::WriteControlList() const
         std::string caption(256, '\0');
         caption.resize(static_cast<std::size_t>(
             GetWindowTextA(child, caption.data(), static_cast<int>(caption.size()))));
-        for (char& c : caption) {
-            if (c == '\r' || c == '\n')
-                c = '|';
-        }
+        // One line per control: the label's line breaks (CR LF) as "|".
+        std::erase(caption, '\n');
+        std::replace(caption.begin(), caption.end(), '\r', '|');
         out << NameOf(id) << ' ' << rect.left << ' ' << rect.top << ' ' << rect.right - rect.left
             << ' ' << rect.bottom - rect.top << ' ' << (IsWindowVisible(child) ? 1 : 0) << ' '
             << ((style & WS_TABSTOP) != 0 ? 1 : 0) << ' ' << (IsWindowEnabled(child) ? 1 : 0) << ' '

@@ -93,8 +93,9 @@ RECT OuterRect(HWND window, int clientWidth, int clientHeight, UINT dpi)
     return rect;
 }
 
-// "MS Sans Serif" at pointSize for dpi. Its bitmap face has the layout's metrics at 96 dpi
-// only; at any other dpi the TrueType face of the same design scales where the system has it.
+// "MS Sans Serif" at pointSize for dpi. That face is a bitmap font with the layout's metrics at
+// 96 dpi only; at any other dpi a TrueType face scales sharply: its TrueType twin where the system
+// has it, else the dialog face every system has.
 HFONT LayoutFont(int pointSize, bool bold, UINT dpi)
 {
     const int height = -MulDiv(pointSize, static_cast<int>(dpi), 72);
@@ -103,21 +104,24 @@ HFONT LayoutFont(int pointSize, bool bold, UINT dpi)
         return CreateFontA(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, precision,
                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, face);
     };
-    if (dpi != 96) {
-        if (HFONT font = make("Microsoft Sans Serif", OUT_TT_ONLY_PRECIS)) {
-            const HDC dc = GetDC(nullptr);
-            const HGDIOBJ old = SelectObject(dc, font);
-            char face[LF_FACESIZE] = {};
-            GetTextFaceA(dc, LF_FACESIZE, face);
-            SelectObject(dc, old);
-            ReleaseDC(nullptr, dc);
-            if (lstrcmpiA(face, "Microsoft Sans Serif") == 0)
-                return font;
-            DeleteObject(font);
-        }
-        return make("MS Sans Serif", OUT_TT_PRECIS);
+    if (dpi == 96)
+        return make("MS Sans Serif", OUT_DEFAULT_PRECIS);
+    for (const char* face : {"Microsoft Sans Serif", "Tahoma"}) {
+        HFONT font = make(face, OUT_TT_ONLY_PRECIS);
+        if (font == nullptr)
+            continue;
+        // The system substitutes a face it lacks: only the face asked for is taken.
+        const HDC dc = GetDC(nullptr);
+        const HGDIOBJ old = SelectObject(dc, font);
+        char chosen[LF_FACESIZE] = {};
+        GetTextFaceA(dc, LF_FACESIZE, chosen);
+        SelectObject(dc, old);
+        ReleaseDC(nullptr, dc);
+        if (lstrcmpiA(chosen, face) == 0)
+            return font;
+        DeleteObject(font);
     }
-    return make("MS Sans Serif", OUT_DEFAULT_PRECIS);
+    return make("MS Sans Serif", OUT_TT_PRECIS);
 }
 
 // The size text takes in font, lines broken at carriage returns.
@@ -181,8 +185,22 @@ void TMain::ApplyDpi(UINT dpi)
         SetWindowPos(control, nullptr, Scaled(left), Scaled(top), Scaled(item.Width), height,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    for (const TControl box : {ctLangCombo, ctFileCombo})
-        SendMessageA(Control(box), CB_SETITEMHEIGHT, 0, Scaled(ItemHeight));
+    for (const TControl id : {ctLangCombo, ctFileCombo}) {
+        // The closed box is as high as its selection field and the field's borders: the field
+        // is sized so that the box has the layout's height at any dpi.
+        const HWND box = Control(id);
+        SendMessageA(box, CB_SETITEMHEIGHT, 0, Scaled(ItemHeight));
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            RECT closed{};
+            GetWindowRect(box, &closed);
+            const int missing = Scaled(21) - (closed.bottom - closed.top);
+            const auto field =
+                static_cast<int>(SendMessageA(box, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+            if (missing == 0 || field <= 0 || field + missing <= 0)
+                break;
+            SendMessageA(box, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field + missing);
+        }
+    }
 
     // The labels size themselves to their texts.
     SetInstruction(Instruction.empty() ? std::string("InstrTxt") : Instruction);

@@ -99,9 +99,16 @@ LRESULT TMain::Handle(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_ACTIVATE:
-        if (LOWORD(wParam) != WA_INACTIVE)
-            DoAct();
-        break;
+        // As a dialog does: the focused control is kept while the window is inactive and gets
+        // the focus back on activation (the default would focus the window itself).
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            if (const HWND focus = GetFocus(); focus != nullptr && IsChild(Window, focus))
+                FocusedControl = focus;
+            return 0;
+        }
+        DoAct();
+        RestoreFocus();
+        return 0;
     case StartMessage:
         DoAct();
         return 0;
@@ -230,7 +237,7 @@ void TMain::DoAct()
         SendMessageA(langCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
     }
     SendMessageA(langCombo, CB_SETCURSEL, 0, 0);
-    SetFocus(langCombo);
+    FocusControl(langCombo);
     LoadSettings();
     KeepOnScreen();
     const HWND fileCombo = Control(ctFileCombo);
@@ -297,6 +304,21 @@ void TMain::FileComboChange()
     SetNextEnabled(!FileText().empty());
 }
 
+void TMain::FocusControl(HWND control)
+{
+    FocusedControl = control;
+    SetFocus(control != nullptr ? control : Window);
+}
+
+void TMain::RestoreFocus()
+{
+    if (FocusedControl != nullptr && IsWindowVisible(FocusedControl) &&
+        IsWindowEnabled(FocusedControl))
+        SetFocus(FocusedControl);
+    else
+        SetFocus(Window);
+}
+
 void TMain::SetNextEnabled(bool enabled)
 {
     EnableWindow(Control(ctNextBut), enabled ? TRUE : FALSE);
@@ -330,19 +352,19 @@ void TMain::ShowPage()
 
     switch (view.Focus) {
     case fcLangCombo:
-        SetFocus(Control(ctLangCombo));
+        FocusControl(Control(ctLangCombo));
         break;
     case fcFileCombo:
-        SetFocus(Control(ctFileCombo));
+        FocusControl(Control(ctFileCombo));
         break;
     case fcShutdnChk:
-        SetFocus(Control(ctShutdnChk));
+        FocusControl(Control(ctShutdnChk));
         break;
     case fcNextBut:
-        SetFocus(Control(ctNextBut));
+        FocusControl(Control(ctNextBut));
         break;
     case fcCleared:
-        SetFocus(Window); // the window itself: no control is active
+        FocusControl(nullptr); // the window itself: no control is active
         break;
     case fcUnchanged:
         break;

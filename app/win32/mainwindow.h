@@ -88,6 +88,8 @@ private:
     void SetInstruction(const std::string& text);
     void SetNextEnabled(bool enabled);
     void SetVisible(TControl id, bool visible);
+    void FocusControl(HWND control); // nullptr: the window itself, no control active
+    void RestoreFocus();
 
     // ---- Settings and recent files (mainsettings.cpp) -------------------------------------------
     void LoadSettings();
@@ -108,11 +110,12 @@ private:
     HWND Window = nullptr;
     std::atomic<HWND> WakeTarget{nullptr}; // Window, for the worker's wake-up messages
     UINT Dpi = 96;
-    HFONT Font = nullptr;     // "MS Sans Serif" 8 pt
-    HFONT BoldFont = nullptr; // the instruction label's, bold 12 pt
-    std::string Instruction;  // InstrTxt's text, kept for a re-layout after a change of dpi
-    std::string SaveTitle;    // the save dialog's title, set by DoLang
-    bool Closed = false;      // DoClos has run
+    HFONT Font = nullptr;          // "MS Sans Serif" 8 pt
+    HFONT BoldFont = nullptr;      // the instruction label's, bold 12 pt
+    std::string Instruction;       // InstrTxt's text, kept for a re-layout after a change of dpi
+    std::string SaveTitle;         // the save dialog's title, set by DoLang
+    bool Closed = false;           // DoClos has run
+    HWND FocusedControl = nullptr; // the control with the focus, kept while inactive
     std::shared_ptr<TWindowDispatcher> Dispatcher;
 
     // The worker reads these from its own thread; it is declared last so that it ends first.
