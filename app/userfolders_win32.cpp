@@ -5,11 +5,11 @@
 
 namespace {
 
-std::filesystem::path LocalAppData()
+std::filesystem::path RoamingAppData()
 {
     PWSTR folder = nullptr;
     std::filesystem::path result;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &folder)))
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &folder)))
         result = folder;
     CoTaskMemFree(folder);
     return result;
@@ -45,10 +45,10 @@ bool FolderWritable(const std::filesystem::path& folder)
 
 std::filesystem::path UserConfigFolder(const std::string& appName)
 {
-    return LocalAppData() / appName;
+    return RoamingAppData() / appName;
 }
 
 std::filesystem::path UserDataFolder(const std::string& appName)
 {
-    return LocalAppData() / appName;
+    return RoamingAppData() / appName;
 }

@@ -320,8 +320,10 @@ public:
         // The wait ends when the write completes or CancelWrites is called; a cancelled write
         // is ended by the system and collected as ERROR_OPERATION_ABORTED with the bytes it
         // moved.
+        // Without a cancel event (its creation failed) the write is waited for as it is.
         const HANDLE both[2] = {Write.Done.Get(), CancelWake.Get()};
-        if (WaitForMultipleObjects(2, both, FALSE, INFINITE) != WAIT_OBJECT_0)
+        if (CancelWake.Valid() &&
+            WaitForMultipleObjects(2, both, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
             CancelIoEx(Device.Get(), &Write.Record);
         return Write.Finish(Device.Get(), transferred);
     }

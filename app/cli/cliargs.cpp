@@ -1,5 +1,7 @@
 #include "app/cli/cliargs.h"
 
+#include "app/cli/cliargv.h"
+
 #include <CLI/CLI.hpp>
 
 TCliParse ParseCliArgs(const std::vector<std::string>& arguments, const std::string& version)
@@ -53,7 +55,7 @@ TCliParse ParseCliArgs(const std::vector<std::string>& arguments, const std::str
     else
         result.Action = TCliParse::caRun;
     if (result.Action == TCliParse::caRun) {
-        result.Args.Output = outputs[0];
+        result.Args.Output = ArgumentPath(outputs[0]);
         result.Args.Shutdown = shutdown;
         result.Args.LangIndex = language == "nl" ? 1 : 0;
     }

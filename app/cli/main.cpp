@@ -2,6 +2,7 @@
 // and trace file as the wizard.
 
 #include "app/cli/cliargs.h"
+#include "app/cli/cliargv.h"
 #include "app/cli/clihost.h"
 #include "app/cli/cliloop.h"
 #include "app/filepaths.h"
@@ -32,8 +33,7 @@ int main(int argc, char** argv)
     // that goes away cannot end the read-out.
     TCliLoop loop;
 
-    const TCliParse parse =
-        ParseCliArgs(std::vector<std::string>(argv, argv + argc), PROJECT_VERSION);
+    const TCliParse parse = ParseCliArgs(ProgramArguments(argc, argv), PROJECT_VERSION);
     switch (parse.Action) {
     case TCliParse::caHelp:
     case TCliParse::caVersion:
@@ -55,6 +55,6 @@ int main(int argc, char** argv)
 
     const int code = loop.Run([&] { host.ServeWorker(); }, [&] { host.Interrupt(); });
     if (code >= 1 && code <= 3)
-        ReportTrace(paths.TracePath.string(), host.TraceFileError());
+        ReportTrace(MessagePath(paths.TracePath), host.TraceFileError());
     return code;
 }

@@ -203,6 +203,42 @@ TEST_F(ComPort, UnwaitedWritesArriveInOrder)
     EXPECT_EQ(Master->Receive(5, 5000), expected);
 }
 
+// A device that takes no more bytes (nothing reads the master, its buffer fills): the write
+// waits until CancelWrites from another thread ends it with ERROR_OPERATION_ABORTED, whether the
+// cancel comes before the write has to wait or during the wait; every later write that has to
+// wait ends the same way at once, until the next open.
+TEST_F(ComPort, CancelWritesEndsWritesTheDeviceDoesNotTakeUntilTheNextOpen)
+{
+    TComPort port;
+    ConfigureLikeTheWorker(port);
+    port.Open();
+    std::thread canceller([&port] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        port.CancelWrites();
+    });
+    const std::string block(65536, 'x');
+    const auto writeUntilFailure = [&] {
+        try {
+            for (int i = 0; i < 64; ++i)
+                port.WriteString(block);
+            port.WriteChar('y');
+        } catch (const EComError& e) {
+            return e.ErrorCode();
+        }
+        return 0;
+    };
+    EXPECT_EQ(writeUntilFailure(), ERROR_OPERATION_ABORTED);
+    canceller.join();
+    EXPECT_EQ(writeUntilFailure(), ERROR_OPERATION_ABORTED);
+
+    port.Close();
+    Master->Drain();
+    port.Open();
+    port.WriteString("cd");
+    port.WriteChar('e');
+    EXPECT_EQ(Master->Receive(3, 5000), "cde");
+}
+
 TEST_F(ComPort, PurgeDropsWaitingInputAndEndsAPendingRead)
 {
     TComPort port;
@@ -233,7 +269,8 @@ TEST_F(ComPort, HangUpMakesTransfersFailWithASystemError)
     ConfigureLikeTheWorker(port);
     port.Open();
     Master->HangUp();
-    // Whichever operation notices first: each fails at once with a system code, none hangs.
+    // Whichever operation notices first: each fails at once with a system code that the port
+    // reports as a device gone (Wine: ReadFile 109, WriteFile and ClearCommError 21), none hangs.
     int failures = 0;
     for (int i = 0; i < 3; ++i) {
         try {
@@ -242,6 +279,7 @@ TEST_F(ComPort, HangUpMakesTransfersFailWithASystemError)
         } catch (const EComError& e) {
             if (e.ErrorCode() != 0)
                 ++failures;
+            EXPECT_EQ(e.Kind(), ekDeviceGone) << e.ErrorCode() << " " << e.what();
         }
     }
     EXPECT_EQ(failures, 3);

@@ -103,16 +103,6 @@ void TPtyControl::HangUp()
     Command("HANGUP");
 }
 
-void TPtyControl::Serve(const std::string& simulatorOptions)
-{
-    Command("SERVE " + simulatorOptions);
-}
-
-std::string TPtyControl::Served()
-{
-    return Command("SERVED");
-}
-
 std::string ComMappingProblem()
 {
     const char* link = std::getenv("SRVDIAG_COM_LINK");

@@ -23,11 +23,6 @@ public:
     // The DTR/RTS changes the preload library recorded, in order: "01,11,10" (DTR then RTS).
     std::string ModemLineChanges();
     void HangUp();
-    // From now on the server simulator answers on the master, with the options of
-    // srvdiag-serversim ("--silent", "--fault hangup --block 10").
-    void Serve(const std::string& simulatorOptions);
-    // What the simulator saw: "<frames> <blocks served> <shutdown 0|1>".
-    std::string Served();
 
 private:
     std::string Command(const std::string& line);

@@ -1,13 +1,15 @@
 // Runs one Windows test program under Wine against a fresh pseudo-terminal mapped to a COM
 // port, and serves the pty's master side to the program over a loopback control connection.
 //
-//   comharness --link PATH --dosdevice PATH --preload LIB -- wine test.exe [args]
+//   comharness --link PATH --dosdevice PATH --preload LIB [--serve OPTIONS] -- wine test.exe [args]
 //
 // PATH is the link the prefix's registry maps the COM port to (HKLM\Software\Wine\Ports); the
 // harness points it at the new pty slave, and refuses to run unless the prefix's device link
 // (dosdevices/comN) leads to PATH, so the program can never reach a real port of this machine.
 // The program learns the control port from SRVDIAG_PTY_CONTROL and the expected mapping from
 // SRVDIAG_COM_LINK; it runs with the modem-line preload library and its log SRVDIAG_MODEM_LOG.
+// With --serve the server simulator answers on the master from the start, with OPTIONS (one
+// argument, the simulator's options separated by blanks), as SERVE does.
 //
 // Control commands, one line each, answered by "OK ..." or "ERR ...":
 //   SEND <hex>         write the bytes to the master
@@ -18,7 +20,6 @@
 //   HANGUP             close the master (the device goes away)
 //   SERVE [options]    from now on the server simulator answers on the master (the options of
 //                      srvdiag-serversim); when it hangs up, the master is closed
-//   SERVED             what the simulator saw: "OK <frames> <blocks served> <shutdown 0|1>"
 #include "tools/serversim/serversim.h"
 #include "tools/serversim/simargs.h"
 
@@ -32,6 +33,7 @@
 #include <fstream>
 #include <memory>
 #include <netinet/in.h>
+#include <optional>
 #include <poll.h>
 #include <sstream>
 #include <string>
@@ -127,14 +129,6 @@ struct THarness
         return "OK";
     }
 
-    std::string Served() const
-    {
-        if (!Sim)
-            return "ERR not serving";
-        return "OK " + std::to_string(Sim->Requests().size()) + " " +
-               std::to_string(Sim->BlocksServed().size()) + " " + (Sim->ShutdownSeen() ? "1" : "0");
-    }
-
     std::string Receive(std::size_t n, int ms)
     {
         std::string out;
@@ -228,8 +222,6 @@ struct THarness
             return Lines();
         if (command == "SERVE")
             return StartServing(in);
-        if (command == "SERVED")
-            return Served();
         if (command == "HANGUP") {
             if (Sim) {
                 Sim->Stop();
@@ -249,6 +241,7 @@ struct THarness
 int main(int argc, char** argv)
 {
     std::string link, dosdevice, preload;
+    std::optional<std::string> serve;
     int i = 1;
     for (; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -262,12 +255,14 @@ int main(int argc, char** argv)
             dosdevice = argv[++i];
         else if (arg == "--preload")
             preload = argv[++i];
+        else if (arg == "--serve")
+            serve = argv[++i];
         else
             return 125;
     }
     if (link.empty() || dosdevice.empty() || preload.empty() || i + 1 >= argc) {
-        std::fprintf(stderr, "usage: comharness --link PATH --dosdevice PATH --preload LIB -- "
-                             "command...\n");
+        std::fprintf(stderr, "usage: comharness --link PATH --dosdevice PATH --preload LIB "
+                             "[--serve OPTIONS] -- command...\n");
         return 125;
     }
     char** command = argv + i + 1;
@@ -327,6 +322,15 @@ int main(int argc, char** argv)
         listen(listener, 4) != 0 ||
         getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
         Fail("control socket");
+
+    if (serve) {
+        std::istringstream options(*serve);
+        const std::string answer = harness.StartServing(options);
+        if (answer != "OK") {
+            std::fprintf(stderr, "comharness: --serve: %s\n", answer.c_str());
+            return 125;
+        }
+    }
 
     char logTemplate[] = "/tmp/srvdiag-modem-XXXXXX";
     const int logFd = mkstemp(logTemplate);
