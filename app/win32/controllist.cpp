@@ -1,8 +1,10 @@
 #include "app/win32/mainwindow.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <string>
+#include <system_error>
 
 namespace {
 
@@ -32,7 +34,10 @@ const char* NameOf(int id)
 
 void TMain::WriteControlList() const
 {
-    std::ofstream out(WithLastThreeReplaced(Paths.IniPath, "CTL"), std::ios::binary);
+    const std::filesystem::path path = WithLastThreeReplaced(Paths.IniPath, "CTL");
+    std::error_code ignored; // the per-user folder of an installed copy may not exist yet
+    std::filesystem::create_directories(path.parent_path(), ignored);
+    std::ofstream out(path, std::ios::binary);
     RECT client{};
     RECT frame{};
     GetClientRect(Window, &client);
