@@ -1,0 +1,392 @@
+#include "app/win32/mainwindow.h"
+
+#include "app/languagetable.h"
+#include "app/userfolders.h"
+#include "app/win32/ansipath.h"
+#include "app/win32/windowdispatcher.h"
+#include "app/wizardmodel.h"
+#include "serial/comport.h"
+#include "worker/serthread.h"
+#include "worker/serverport.h"
+#include "worker/stages.h"
+
+#include <commctrl.h>
+#include <system_error>
+
+namespace {
+
+constexpr const char* WindowClass = "TMain";
+constexpr const char* Caption = "Server diagnosis tool";
+
+// The worker's synchronized calls wait in its own queue; this message only makes the window
+// serve them, so one that dies with the window loses nothing (closing serves them itself).
+constexpr UINT ServeWorkerMessage = WM_APP + 2;
+// Start-up once the window is shown: without a window manager it is never activated.
+constexpr UINT StartMessage = WM_APP + 3;
+
+} // namespace
+
+TMain::TMain(HINSTANCE instance)
+    : Instance(instance), Dispatcher(std::make_shared<TWindowDispatcher>()), Port(MakeServerPort())
+{
+    Port->SetMainThreadDispatcher(Dispatcher);
+    PageValue.store(0); // DoInit
+}
+
+TMain::~TMain()
+{
+    // Ends the worker while the controls its calls touch still exist.
+    WorkerThread.reset();
+    if (Window != nullptr)
+        DestroyWindow(Window);
+    if (Font != nullptr)
+        DeleteObject(Font);
+    if (BoldFont != nullptr)
+        DeleteObject(BoldFont);
+}
+
+bool TMain::Create(int showCommand)
+{
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = &TMain::WindowProc;
+    windowClass.hInstance = Instance;
+    windowClass.hIcon = LoadIconA(Instance, MAKEINTRESOURCEA(1));
+    windowClass.hIconSm = static_cast<HICON>(
+        LoadImageA(Instance, MAKEINTRESOURCEA(1), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                   GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); // IDC_ARROW
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = WindowClass;
+    if (RegisterClassExA(&windowClass) == 0)
+        return false;
+
+    // A fixed single border with the system menu and the close box only.
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+    const DWORD exStyle = WS_EX_CONTROLPARENT;
+    Window = CreateWindowExA(exStyle, WindowClass, Caption, style, 192, 107, 365, 228, nullptr,
+                             nullptr, Instance, this);
+    if (Window == nullptr)
+        return false;
+    WakeTarget.store(Window);
+    Dispatcher->SetWindow(Window);
+    if (HMENU menu = GetSystemMenu(Window, FALSE)) {
+        for (const UINT item : {SC_RESTORE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE})
+            DeleteMenu(menu, item, MF_BYCOMMAND);
+    }
+    CreateLayout();
+    ShowWindow(Window, showCommand);
+    UpdateWindow(Window);
+    PostMessageA(Window, StartMessage, 0, 0);
+    return true;
+}
+
+LRESULT CALLBACK TMain::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+        auto* self = static_cast<TMain*>(create->lpCreateParams);
+        self->Window = window;
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<TMain*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (self == nullptr)
+        return DefWindowProcA(window, message, wParam, lParam);
+    return self->Handle(message, wParam, lParam);
+}
+
+LRESULT TMain::Handle(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_ACTIVATE:
+        // As a dialog does: the focused control is kept while the window is inactive and gets
+        // the focus back on activation (the default would focus the window itself).
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            if (const HWND focus = GetFocus(); focus != nullptr && IsChild(Window, focus))
+                FocusedControl = focus;
+            return 0;
+        }
+        DoAct();
+        RestoreFocus();
+        return 0;
+    case StartMessage:
+        DoAct();
+        return 0;
+    case ServeWorkerMessage:
+        if (WorkerThread)
+            WorkerThread->ServeCalls();
+        return 0;
+    case TWindowDispatcher::ServeMessage:
+        Dispatcher->Serve();
+        return 0;
+    case WM_COMMAND:
+        Command(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case DM_GETDEFID:
+        return MAKELRESULT(DefaultButton(), DC_HASDEFID);
+    case WM_DPICHANGED: {
+        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(Window, nullptr, suggested->left, suggested->top, 0, 0,
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+        ApplyDpi(HIWORD(wParam));
+        return 0;
+    }
+    case WM_CLOSE:
+        DoClos();
+        DestroyWindow(Window);
+        return 0;
+    case WM_DESTROY:
+        // Closing without WM_CLOSE (the session ends): the worker is stopped here all the same,
+        // its pending calls served while the controls still exist, and the port's queued calls
+        // run before the window that would serve them is gone.
+        DoClos();
+        Dispatcher->Close();
+        PostQuitMessage(0);
+        return 0;
+    case WM_NCDESTROY:
+        SetWindowLongPtrA(Window, GWLP_USERDATA, 0);
+        WakeTarget.store(nullptr);
+        Window = nullptr;
+        break;
+    default:
+        break;
+    }
+    return DefWindowProcA(Window, message, wParam, lParam);
+}
+
+int TMain::DefaultButton() const
+{
+    const HWND focus = GetFocus();
+    for (const TControl button : {ctEndBut, ctPrevBut, ctBrowseBut}) {
+        if (focus == Control(button))
+            return button;
+    }
+    return ctNextBut;
+}
+
+void TMain::Command(int id, int notification)
+{
+    switch (id) {
+    case ctNextBut:
+        // Enter reaches here through the dialog manager too: only an offered Next moves on.
+        if (notification == BN_CLICKED && IsWindowVisible(Control(ctNextBut)) &&
+            IsWindowEnabled(Control(ctNextBut)))
+            DoNext();
+        break;
+    case ctPrevBut:
+        if (notification == BN_CLICKED && IsWindowVisible(Control(ctPrevBut)))
+            DoPrev();
+        break;
+    case ctEndBut:
+        if (notification == BN_CLICKED)
+            DoQuit();
+        break;
+    case ctBrowseBut:
+        if (notification == BN_CLICKED && IsWindowVisible(Control(ctBrowseBut)))
+            DoBrowse();
+        break;
+    case ctShutdnChk:
+        if (notification == BN_CLICKED)
+            ShutdownOn.store(IsDlgButtonChecked(Window, ctShutdnChk) == BST_CHECKED);
+        break;
+    case ctLangCombo:
+        if (notification == CBN_SELCHANGE)
+            DoLang();
+        break;
+    case ctFileCombo:
+        // Only the user's own changes count: typing, or picking a recent file (whose text
+        // reaches the edit field only after this notification).
+        if (notification == CBN_EDITCHANGE) {
+            FileComboChange();
+        } else if (notification == CBN_SELCHANGE) {
+            const HWND box = Control(ctFileCombo);
+            const LRESULT item = SendMessageA(box, CB_GETCURSEL, 0, 0);
+            if (item != CB_ERR)
+                SetNextEnabled(SendMessageA(box, CB_GETLBTEXTLEN, item, 0) > 0);
+        }
+        break;
+    default:
+        break; // IDCANCEL from Escape among them: no button cancels
+    }
+}
+
+std::filesystem::path TMain::TracePath() const
+{
+    // The data folder of an installed copy may not exist yet.
+    std::error_code ignored;
+    std::filesystem::create_directories(Paths.TracePath.parent_path(), ignored);
+    return Paths.TracePath;
+}
+
+void TMain::WakeMainThread()
+{
+    if (const HWND target = WakeTarget.load())
+        PostMessageA(target, ServeWorkerMessage, 0, 0);
+}
+
+void TMain::DoAct()
+{
+    if (PageValue.load() != 0 || Window == nullptr)
+        return;
+    Paths = ProgramFilePaths(RunningProgramPath(), "srvdiag");
+    const HWND langCombo = Control(ctLangCombo);
+    for (std::uint8_t lang = 0;; ++lang) {
+        const std::string name = LangStr(lang, 1);
+        if (name.empty())
+            break;
+        SendMessageA(langCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    }
+    SendMessageA(langCombo, CB_SETCURSEL, 0, 0);
+    FocusControl(langCombo);
+    LoadSettings();
+    KeepOnScreen();
+    const HWND fileCombo = Control(ctFileCombo);
+    if (SendMessageA(fileCombo, CB_GETCOUNT, 0, 0) > 0)
+        SendMessageA(fileCombo, CB_SETCURSEL, 0, 0);
+    DoLang();
+    WorkerThread = std::make_unique<TSerThread>(*this, MakeSystemStages());
+    PageValue.store(1);
+    ShowPage();
+}
+
+void TMain::DoClos()
+{
+    if (Closed || PageValue.load() == 0)
+        return;
+    Closed = true;
+    SaveSettings();
+    if (WorkerThread) {
+        WorkerThread->Terminate();
+        WorkerThread->Resume();
+        WorkerThread->WaitFor(); // serves the worker's calls meanwhile
+        WorkerThread.reset();
+    }
+}
+
+void TMain::DoNext()
+{
+    const std::optional<std::uint8_t> page = WizardNext(PageValue.load());
+    if (!page) {
+        SendMessageA(Window, WM_CLOSE, 0, 0);
+        return;
+    }
+    PageValue.store(*page);
+    ShowPage();
+}
+
+void TMain::DoPrev()
+{
+    if (!WorkerThread)
+        return;
+    WorkerThread->RequestBack();
+    WorkerThread->Resume(); // if parked, or about to park
+}
+
+void TMain::DoQuit()
+{
+    SendMessageA(Window, WM_CLOSE, 0, 0);
+}
+
+void TMain::DoLang()
+{
+    const LRESULT item = SendMessageA(Control(ctLangCombo), CB_GETCURSEL, 0, 0);
+    LangIndex = static_cast<std::uint8_t>(item == CB_ERR ? 0 : item);
+    SetDlgItemTextA(Window, ctNextBut, LangStr(LangIndex, 2).c_str());
+    SetDlgItemTextA(Window, ctPrevBut, LangStr(LangIndex, 3).c_str());
+    SetDlgItemTextA(Window, ctEndBut, LangStr(LangIndex, 4).c_str());
+    SetDlgItemTextA(Window, ctShutdnChk, LangStr(LangIndex, 5).c_str());
+    SetDlgItemTextA(Window, ctFileTxt, LangStr(LangIndex, 6).c_str());
+    SaveTitle = LangStr(LangIndex, 7);
+}
+
+void TMain::FileComboChange()
+{
+    SetNextEnabled(!FileText().empty());
+}
+
+void TMain::FocusControl(HWND control)
+{
+    FocusedControl = control;
+    SetFocus(control != nullptr ? control : Window);
+}
+
+void TMain::RestoreFocus()
+{
+    if (FocusedControl != nullptr && IsWindowVisible(FocusedControl) &&
+        IsWindowEnabled(FocusedControl))
+        SetFocus(FocusedControl);
+    else
+        SetFocus(Window);
+}
+
+void TMain::SetNextEnabled(bool enabled)
+{
+    EnableWindow(Control(ctNextBut), enabled ? TRUE : FALSE);
+    NextOn.store(enabled);
+}
+
+void TMain::SetVisible(TControl id, bool visible)
+{
+    ShowWindow(Control(id), visible ? SW_SHOWNA : SW_HIDE);
+}
+
+void TMain::ShowPage()
+{
+    const TPageView view = WizardView(PageValue.load(), LangIndex, FileText().empty());
+
+    SetVisible(ctLangGrp, view.LangGrpVisible);
+    SetDlgItemTextA(Window, ctLangGrp, view.LangGrpCaption.c_str());
+    SetVisible(ctLangCombo, view.LangComboVisible);
+    SetVisible(ctFileTxt, view.FileTxtVisible);
+    SetVisible(ctFileCombo, view.FileComboVisible);
+    SetVisible(ctBrowseBut, view.BrowseButVisible);
+    SetNextEnabled(view.NextButEnabled);
+    SetVisible(ctShutdnChk, view.ShutdnChkVisible);
+    SetVisible(ctPrevBut, view.PrevButVisible);
+    if (view.InstrTxtCaption)
+        SetInstruction(*view.InstrTxtCaption);
+    SetVisible(ctInstrTxt, view.InstrTxtVisible);
+    if (view.PrcBarReset)
+        SendMessageA(Control(ctPrcBar), PBM_SETPOS, 0, 0);
+    SetVisible(ctPrcBar, view.PrcBarVisible);
+
+    switch (view.Focus) {
+    case fcLangCombo:
+        FocusControl(Control(ctLangCombo));
+        break;
+    case fcFileCombo:
+        FocusControl(Control(ctFileCombo));
+        break;
+    case fcShutdnChk:
+        FocusControl(Control(ctShutdnChk));
+        break;
+    case fcNextBut:
+        FocusControl(Control(ctNextBut));
+        break;
+    case fcCleared:
+        FocusControl(nullptr); // the window itself: no control is active
+        break;
+    case fcUnchanged:
+        break;
+    }
+
+    if (view.HandOverDumpFileName && WorkerThread)
+        WorkerThread->SetDumpFileName(AnsiPath(FileText()));
+
+    if (view.ClosePort && Port->Tag() > 0) {
+        try {
+            Port->Close();
+            Port->SetTag(0);
+        } catch (...) {
+            // Tag stays set: the next page below 5 tries again.
+        }
+    }
+
+    if (view.ResumeWorker && WorkerThread)
+        WorkerThread->Resume();
+}
+
+void TMain::ShowProgress(std::uint8_t percent)
+{
+    SendMessageA(Control(ctPrcBar), PBM_SETPOS, percent, 0);
+}
