@@ -1,5 +1,7 @@
 #include "ptycontrol.h"
 
+#include "tests/windows/hexcoding.h"
+
 // winsock2.h must come before windows.h.
 // clang-format off
 #include <winsock2.h>
@@ -8,29 +10,6 @@
 
 #include <cstdlib>
 #include <stdexcept>
-
-namespace {
-
-std::string Hex(const std::string& bytes)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (const unsigned char c : bytes) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
-}
-
-std::string Unhex(const std::string& hex)
-{
-    std::string out;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-        out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-    return out;
-}
-
-} // namespace
 
 TPtyControl::TPtyControl()
 {

@@ -20,6 +20,7 @@
 //   HANGUP             close the master (the device goes away)
 //   SERVE [options]    from now on the server simulator answers on the master (the options of
 //                      srvdiag-serversim); when it hangs up, the master is closed
+#include "tests/windows/hexcoding.h"
 #include "tools/serversim/serversim.h"
 #include "tools/serversim/simargs.h"
 
@@ -59,25 +60,6 @@ std::string ReadLink(const std::string& path)
     char target[4096];
     const ssize_t n = readlink(path.c_str(), target, sizeof target - 1);
     return n < 0 ? std::string() : std::string(target, static_cast<std::size_t>(n));
-}
-
-std::string Hex(const std::string& bytes)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (const unsigned char c : bytes) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
-}
-
-std::string Unhex(const std::string& hex)
-{
-    std::string out;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-        out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-    return out;
 }
 
 long long NowMs()
