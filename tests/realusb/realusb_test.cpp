@@ -3,6 +3,7 @@
 // coding on the bus, a server that is pulled out in the middle, a replugged one, and the
 // package's udev rule on a real device.
 
+#include "app/cli/cliargs.h"
 #include "tests/e2e/e2efiles.h"
 #include "tests/e2e/e2eprocess.h"
 #include "tests/e2e/e2etrace.h"
@@ -221,7 +222,8 @@ TEST_F(RealUsb, UserAtTheSeatReadsTheServerOutWithoutPrivileges)
     const std::string asNobody =
         R"sh(setpriv --reuid=65534 --regid=65534 --clear-groups -- "$CLI" "$DUMP")sh";
     const TRunResult refused = Serve({}, asNobody);
-    EXPECT_EQ(refused.ExitCode, 2) << "no seat user, no access\n" << refused.Output;
+    EXPECT_EQ(refused.ExitCode, ExitPortUnavailable) << "no seat user, no access\n"
+                                                     << refused.Output;
     EXPECT_FALSE(ReadFileIfExists(Dump));
 
     const TSeat seat;
