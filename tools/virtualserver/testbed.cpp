@@ -71,11 +71,13 @@ TTestbed::~TTestbed()
 
 int TTestbed::Master(std::size_t index) const
 {
+    std::lock_guard guard(Lock);
     return index < Nodes.size() ? umockdev_testbed_get_dev_fd(Bed, Nodes[index].c_str()) : -1;
 }
 
 std::string TTestbed::SlavePath(std::size_t index) const
 {
+    std::lock_guard guard(Lock);
     if (index >= Nodes.size())
         return "";
     std::unique_ptr<gchar, TGFree> root(umockdev_testbed_get_root_dir(Bed));
@@ -87,6 +89,7 @@ std::string TTestbed::SlavePath(std::size_t index) const
 
 void TTestbed::AttachIoctl(UMockdevIoctlBase* handler, std::size_t index)
 {
+    std::lock_guard guard(Lock);
     GError* error = nullptr;
     if (index >= Nodes.size() ||
         !umockdev_testbed_attach_ioctl(Bed, Nodes[index].c_str(), handler, &error)) {
@@ -98,6 +101,7 @@ void TTestbed::AttachIoctl(UMockdevIoctlBase* handler, std::size_t index)
 
 void TTestbed::Unplug()
 {
+    std::lock_guard guard(Lock);
     for (std::size_t i = 0; i < Nodes.size(); ++i) {
         const int master = Master(i);
         if (master < 0)
@@ -119,6 +123,7 @@ void TTestbed::Unplug()
 
 void TTestbed::PlugServer()
 {
+    std::lock_guard guard(Lock);
     // umockdev leaves the bus links of removed devices and the map of their pseudo-terminals
     // behind, and refuses to add a device whose link exists (a new pseudo-terminal may get the
     // number of the old one). It also keeps the node of a removed tty, so the new one takes the

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -30,8 +31,12 @@ public:
     TTestbed(const TTestbed&) = delete;
     TTestbed& operator=(const TTestbed&) = delete;
 
-    bool HasTty() const { return !Nodes.empty(); }
-    std::size_t TtyCount() const { return Nodes.size(); }
+    bool HasTty() const { return TtyCount() > 0; }
+    std::size_t TtyCount() const
+    {
+        std::lock_guard guard(Lock);
+        return Nodes.size();
+    }
     // The pseudo-terminal's master side of tty index; owned by umockdev, never close it.
     int Master(std::size_t index = 0) const;
     std::string SlavePath(std::size_t index = 0) const; // the real /dev/pts/N behind the node
@@ -49,6 +54,10 @@ private:
     void AddTty(const std::string& parent, const char* name);
 
     UMockdevTestbed* Bed;
+    // A serving thread unplugs on a hang-up while the main thread may still be setting up the
+    // other ttys or plugging a server in: every public call holds this (Unplug and PlugServer
+    // call the others with it held).
+    mutable std::recursive_mutex Lock;
     std::vector<std::string> Nodes;   // "/dev/ttyACM0", ...; empty when the layout has no tty
     std::vector<std::string> Devices; // the sysfs paths of everything added, in order
     unsigned NextDeviceNumber = 2;    // the root hub has 1
