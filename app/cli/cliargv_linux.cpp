@@ -2,7 +2,7 @@
 
 std::vector<std::string> ProgramArguments(int argc, char** argv)
 {
-    return std::vector<std::string>(argv, argv + argc);
+    return {argv, argv + argc};
 }
 
 std::filesystem::path ArgumentPath(const std::string& argument)
