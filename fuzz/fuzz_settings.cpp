@@ -4,8 +4,8 @@
 // what was read is written back to a file that reads the same, and that the loader reads a file
 // exactly as the parser reads its bytes.
 
-#include "app/recentfiles.h"
-#include "app/settingsfile.h"
+#include "app/core/recentfiles.h"
+#include "app/core/settingsfile.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -5,7 +5,7 @@
 // after a Back or close (then it is the blocks read so far); the trace, in memory and in its
 // file, is always a well-formed trace.
 
-#include "app/wizardmodel.h"
+#include "app/core/wizardmodel.h"
 #include "fuzz/fuzzplatform.h"
 #include "fuzz/fuzzserver.h"
 #include "serial/comport.h"

@@ -1,6 +1,6 @@
 #include "worker/serthread.h"
 
-#include "app/wizardpages.h"
+#include "app/core/wizardpages.h"
 #include "serial/comport.h"
 #include "worker/outputfile.h"
 #include "worker/workerhost.h"

@@ -6,7 +6,7 @@
 #include "app/cli/identifystages.h"
 #include "app/cli/serverchoice.h"
 #include "app/cli/serverwatch.h"
-#include "app/platformfiles.h"
+#include "app/core/platformfiles.h"
 
 #include <cstdio>
 #include <deque>

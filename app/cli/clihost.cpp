@@ -3,7 +3,7 @@
 #include "app/cli/cliloop.h"
 #include "app/cli/clitexts.h"
 #include "app/cli/protocollog.h"
-#include "app/wizardmodel.h"
+#include "app/core/wizardmodel.h"
 #include "serial/comerror.h"
 #include "serial/comport.h"
 #include "worker/serthread.h"

@@ -6,7 +6,7 @@
 #include "app/cli/clitexts.h"
 #include "app/cli/discoveryrecord.h"
 #include "app/cli/stoppoint.h"
-#include "app/platformfiles.h"
+#include "app/core/platformfiles.h"
 
 #include <system_error>
 

@@ -8,8 +8,8 @@
 #include "app/cli/cliloop.h"
 #include "app/cli/clitexts.h"
 #include "app/cli/explaincommand.h"
-#include "app/filepaths.h"
-#include "app/userfolders.h"
+#include "app/core/filepaths.h"
+#include "app/core/userfolders.h"
 
 #include <cstdio>
 #include <string>

@@ -1,5 +1,5 @@
-#include "app/recentfiles.h"
-#include "app/settingsfile.h"
+#include "app/core/recentfiles.h"
+#include "app/core/settingsfile.h"
 #include "app/win32/mainwindow.h"
 
 // FileCombo's items are the recent files, its edit field the output file name, all as bytes of the

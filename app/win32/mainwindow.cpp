@@ -1,10 +1,10 @@
 #include "app/win32/mainwindow.h"
 
-#include "app/languagetable.h"
-#include "app/userfolders.h"
+#include "app/core/languagetable.h"
+#include "app/core/userfolders.h"
 #include "app/win32/ansipath.h"
 #include "app/win32/windowdispatcher.h"
-#include "app/wizardmodel.h"
+#include "app/core/wizardmodel.h"
 #include "serial/comport.h"
 #include "worker/serthread.h"
 #include "worker/serverport.h"

@@ -1,5 +1,5 @@
-#include "app/filepaths.h"
-#include "app/userfolders.h"
+#include "app/core/filepaths.h"
+#include "app/core/userfolders.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "app/platformfiles.h"
+#include "app/core/platformfiles.h"
 #include "tests/support/scratchdir.h"
 
 #include <gtest/gtest.h>

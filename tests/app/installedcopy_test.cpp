@@ -1,4 +1,4 @@
-#include "app/installedcopy.h"
+#include "app/core/installedcopy.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

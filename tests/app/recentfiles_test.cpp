@@ -1,4 +1,4 @@
-#include "app/recentfiles.h"
+#include "app/core/recentfiles.h"
 
 #include <gtest/gtest.h>
 

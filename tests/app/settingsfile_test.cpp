@@ -1,4 +1,4 @@
-#include "app/settingsfile.h"
+#include "app/core/settingsfile.h"
 #include "tests/support/scratchdir.h"
 
 #include <fcntl.h>

@@ -1,5 +1,5 @@
-#include "app/srvdiagmain.h"
-#include "app/wizardmodel.h"
+#include "app/qt/srvdiagmain.h"
+#include "app/core/wizardmodel.h"
 #include "serial/comport.h"
 #include "tests/support/scriptstages.h"
 #include "worker/serthread.h"

@@ -1,4 +1,4 @@
-#include "app/windowplacement.h"
+#include "app/core/windowplacement.h"
 
 #include <cstdint>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "app/languagetable.h"
-#include "app/wizardmodel.h"
+#include "app/core/languagetable.h"
+#include "app/core/wizardmodel.h"
 
 #include <gtest/gtest.h>
 #include <optional>

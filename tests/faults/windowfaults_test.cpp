@@ -2,7 +2,7 @@
 // of each stage: closing the window there ends everything within half a second, and Back there
 // lands on page 3 with the files as the read-out rules leave them.
 
-#include "app/srvdiagmain.h"
+#include "app/qt/srvdiagmain.h"
 #include "serial/comport.h"
 #include "tests/faults/faultline.h"
 #include "tests/faults/linelister.h"

@@ -1,6 +1,6 @@
 #include "tests/support/testhost.h"
 
-#include "app/wizardmodel.h"
+#include "app/core/wizardmodel.h"
 #include "worker/serthread.h"
 
 #include <algorithm>

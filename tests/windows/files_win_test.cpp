@@ -1,7 +1,7 @@
 // The files of the Windows build: where the settings and trace files go, and the output file's
 // refusal of device names. The rules themselves have their tests in the Linux suite.
-#include "app/filepaths.h"
-#include "app/userfolders.h"
+#include "app/core/filepaths.h"
+#include "app/core/userfolders.h"
 #include "worker/outputfile.h"
 
 #include <cstdlib>

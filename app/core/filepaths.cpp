@@ -1,7 +1,7 @@
-#include "app/filepaths.h"
+#include "app/core/filepaths.h"
 
-#include "app/installedcopy.h"
-#include "app/userfolders.h"
+#include "app/core/installedcopy.h"
+#include "app/core/userfolders.h"
 #include "worker/workerhost.h"
 
 std::filesystem::path IniPathFor(const std::filesystem::path& programPath)

@@ -1,5 +1,5 @@
-#include "app/srvdiagmain.h"
-#include "app/windowstart.h"
+#include "app/qt/srvdiagmain.h"
+#include "app/qt/windowstart.h"
 
 #include <QApplication>
 

@@ -1,4 +1,4 @@
-#include "app/languagetable.h"
+#include "app/core/languagetable.h"
 
 #include <cstddef>
 

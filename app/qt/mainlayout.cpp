@@ -1,4 +1,4 @@
-#include "app/srvdiagmain.h"
+#include "app/qt/srvdiagmain.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "app/openfailurehint.h"
+#include "app/core/openfailurehint.h"
 
 #include "serial/comerror.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/wizardpages.h"
+#include "app/core/wizardpages.h"
 
 #include <cstdint>
 #include <optional>

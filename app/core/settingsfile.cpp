@@ -1,6 +1,6 @@
-#include "app/settingsfile.h"
+#include "app/core/settingsfile.h"
 
-#include "app/platformfiles.h"
+#include "app/core/platformfiles.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/filepaths.h"
+#include "app/core/filepaths.h"
 #include "worker/workerhost.h"
 
 #include <QWidget>

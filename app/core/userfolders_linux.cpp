@@ -1,4 +1,4 @@
-#include "app/userfolders.h"
+#include "app/core/userfolders.h"
 
 #include <cstdlib>
 #include <unistd.h>

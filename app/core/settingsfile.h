@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/recentfiles.h"
+#include "app/core/recentfiles.h"
 
 #include <cstdint>
 #include <filesystem>

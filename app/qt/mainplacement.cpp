@@ -1,5 +1,5 @@
-#include "app/srvdiagmain.h"
-#include "app/windowplacement.h"
+#include "app/qt/srvdiagmain.h"
+#include "app/core/windowplacement.h"
 
 #include <QGuiApplication>
 #include <QScreen>

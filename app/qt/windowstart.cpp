@@ -1,4 +1,4 @@
-#include "app/windowstart.h"
+#include "app/qt/windowstart.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "app/platformfiles.h"
+#include "app/core/platformfiles.h"
 #include "serial/systemmessage.h"
 
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "app/platformfiles.h"
+#include "app/core/platformfiles.h"
 
 #include <atomic>
 #include <cerrno>

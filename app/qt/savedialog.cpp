@@ -1,6 +1,6 @@
-#include "app/savedialog.h"
+#include "app/qt/savedialog.h"
 
-#include "app/srvdiagmain.h"
+#include "app/qt/srvdiagmain.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "app/wizardmodel.h"
+#include "app/core/wizardmodel.h"
 
-#include "app/languagetable.h"
+#include "app/core/languagetable.h"
 
 TPageView WizardView(std::uint8_t page, std::uint8_t langIndex, bool fileBoxEmpty)
 {

@@ -1,6 +1,6 @@
-#include "app/recentfiles.h"
-#include "app/settingsfile.h"
-#include "app/srvdiagmain.h"
+#include "app/core/recentfiles.h"
+#include "app/core/settingsfile.h"
+#include "app/qt/srvdiagmain.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "app/qtdispatcher.h"
+#include "app/qt/qtdispatcher.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>

@@ -1,4 +1,4 @@
-#include "app/userfolders.h"
+#include "app/core/userfolders.h"
 
 #include <shlobj.h>
 #include <windows.h>
