@@ -9,7 +9,7 @@
 #include "fuzz/fuzzplatform.h"
 #include "fuzz/fuzzserver.h"
 #include "serial/comport.h"
-#include "tests/faults/traceformat.h"
+#include "protocol/traceparser.h"
 #include "worker/devicelister.h"
 #include "worker/serthread.h"
 #include "worker/workerhost.h"

@@ -10,7 +10,8 @@
 
 inline constexpr int IdentificationSteps = 19;
 inline constexpr std::size_t IdentificationTextLength = 17;
-// The compared beginning of the identification text (11 bytes).
+// The compared beginning of the identification text.
+inline constexpr std::size_t IdentificationPrefixLength = 11;
 inline const std::string IdentificationPrefix = std::string("\x11") + "VADOZIROZA";
 
 // "0" to "9" and "A" to "[" (91, not 90). Any int, -1 (no byte) included.

@@ -1,45 +1,24 @@
-#include "app/cli/tracewalk.h"
+#include "protocol/tracewalk.h"
 
-#include <array>
+#include "protocol/checksum.h"
+#include "protocol/constants.h"
+#include "protocol/frame.h"
+#include "protocol/identification.h"
+#include "protocol/traceparser.h"
+
 #include <cstdio>
 #include <utility>
 
 namespace {
 
-constexpr int ProbeAnswer = 0x55;
-constexpr int MostProbeContinuations = 17;
-constexpr int WakeCounterStart = 66;
-constexpr int WakeToleranceBound = 63;
-constexpr int IdentificationSteps = 19;
-constexpr int BlockCount = 128;
-constexpr std::size_t BlockSize = 12;
-const std::string IdentificationPrefix = std::string("\x11") + "VADOZIROZA";
-const std::string ShutdownFrame{'\x01', '\x04', '\x86'};
-const std::string ShutdownAcks{'\x01', '\x03', '\x07'};
-const std::string BlockAcks{'\x01', '\x02', '\x03', '\x4C'};
-
-bool IsIdentificationChar(int b)
-{
-    return (b >= '0' && b <= '9') || (b >= 'A' && b <= '[');
-}
-
-std::uint8_t RotateAdd(std::uint8_t sum, std::uint8_t byte)
-{
-    const auto rotated = static_cast<std::uint8_t>((sum << 1) | (sum >> 7));
-    return static_cast<std::uint8_t>(rotated + byte);
-}
+const std::string ShutdownFrame = FrameWrite(ShutdownRequest(), false, 0);
+const std::string ShutdownAcks = ExpectedAcks(ShutdownRequest().size(), 0);
+const std::string BlockAcks = ExpectedAcks(ReadRequest(0).size(), ReadOut::BlockSize);
 
 // The request frame of a block as the worker writes it: header, request, checksum, poll bytes.
 std::string BlockFrame(int block)
 {
-    std::string frame{'\x42', '\xFF', static_cast<char>(0x80 + block)};
-    std::uint8_t c = 0x42;
-    c = RotateAdd(c, 0xFF);
-    c = RotateAdd(c, static_cast<std::uint8_t>(0x80 + block));
-    frame += static_cast<char>(0x80 | ((c + (c >> 6)) & 0x3F));
-    for (int i = 0; i <= static_cast<int>(BlockSize); ++i)
-        frame += static_cast<char>(0xC1 + i);
-    return frame;
+    return FrameWrite(ReadRequest(block), true, ReadOut::BlockSize);
 }
 
 std::string Hex(int value)
@@ -86,72 +65,6 @@ std::string ShownText(const std::string& text)
     return shown;
 }
 
-// A decimal number 0..255 as the trace writes it (no sign, no leading zeros).
-bool ParseByte(const std::string& text, int& value)
-{
-    if (text.empty() || text.size() > 3 || (text.size() > 1 && text[0] == '0'))
-        return false;
-    value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        value = value * 10 + (c - '0');
-    }
-    return value <= 255;
-}
-
-struct TEntry
-{
-    enum TKind : std::uint8_t { Start, ByteSent, ByteReceived, FrameSent, FrameReceived };
-    TKind Kind = Start;
-    bool Failed = false; // "!" before a byte sent
-    int Value = -1;      // a single byte, or -1 for none
-    std::string Bytes;   // a frame, or the device of the attempt start
-};
-
-// One entry without its carriage return; no value when it is no entry of a trace.
-std::optional<TEntry> ParseEntry(const std::string& token, bool first)
-{
-    TEntry entry;
-    if (first) {
-        if (token.compare(0, 3, "USB") != 0)
-            return std::nullopt;
-        entry.Kind = TEntry::Start;
-        entry.Bytes = token.substr(3);
-        return entry;
-    }
-    std::string rest = token;
-    if (!rest.empty() && rest[0] == '!') {
-        entry.Failed = true;
-        rest.erase(0, 1);
-    }
-    if (rest.size() < 2 || (rest[0] != '<' && rest[0] != '>'))
-        return std::nullopt;
-    const bool sent = rest[0] == '<';
-    const std::string body = rest.substr(1);
-    if (body.back() != ' ') {
-        entry.Kind = sent ? TEntry::ByteSent : TEntry::ByteReceived;
-        if (!sent && body == "-1")
-            return entry;
-        if (!ParseByte(body, entry.Value))
-            return std::nullopt;
-        return entry;
-    }
-    if (entry.Failed)
-        return std::nullopt; // only a single byte carries its failure in front
-    entry.Kind = sent ? TEntry::FrameSent : TEntry::FrameReceived;
-    std::size_t from = 0;
-    while (from < body.size()) {
-        const std::size_t space = body.find(' ', from);
-        int value = 0;
-        if (!ParseByte(body.substr(from, space - from), value))
-            return std::nullopt;
-        entry.Bytes += static_cast<char>(value);
-        from = space + 1;
-    }
-    return entry;
-}
-
 enum class TPhase : std::uint8_t {
     Empty,   // no entry yet
     Started, // the attempt-start entry, no byte yet
@@ -173,7 +86,7 @@ struct TTraceWalker::TState
     TTraceVerdict Verdict;
     std::optional<std::string> Error;
     std::vector<TTraceStep> Out;
-    std::string Pending;
+    TTraceReader Reader;
     std::size_t Entries = 0;
     TPhase Phase = TPhase::Empty;
     int Count = 0; // probe continuations, the wake counter or the identification step
@@ -254,34 +167,36 @@ struct TTraceWalker::TState
         case TPhase::Link2:
             return 0x00;
         case TPhase::ProbeContinuation:
-            return ProbeAnswer;
+            return LinkByte::ProbeContinuation;
         case TPhase::Identification:
-            return Count == 1 ? 0x80 : Count == 2 ? 0x00 : Count == 3 ? 0xA5 : ProbeAnswer;
+            return IdentificationByte(Count);
         default:
             return -1;
         }
     }
 
-    void Take(const TEntry& entry)
+    void Take(const TTraceEntry& entry)
     {
         switch (entry.Kind) {
-        case TEntry::Start:
-            Verdict.Device = entry.Bytes;
+        case TTraceEntry::AttemptStart:
+            Verdict.Device = entry.Device;
             Phase = TPhase::Started;
-            Emit(TTraceStage::Port, 0, -1, true, Entries, "attempt on " + entry.Bytes);
+            Emit(TTraceStage::Port, 0, -1, true, Entries, "attempt on " + entry.Device);
             return;
-        case TEntry::ByteSent:
+        case TTraceEntry::ByteSent:
             return TakeByteSent(entry);
-        case TEntry::ByteReceived:
+        case TTraceEntry::ByteReceived:
             return TakeByteReceived(entry.Value);
-        case TEntry::FrameSent:
+        case TTraceEntry::FrameSent:
             return TakeFrameSent(entry.Bytes);
-        case TEntry::FrameReceived:
+        case TTraceEntry::FrameReceived:
             return TakeFrameReceived(entry.Bytes);
+        case TTraceEntry::FrameFailed:
+            return TakeFrameFailed();
         }
     }
 
-    void TakeByteSent(const TEntry& entry)
+    void TakeByteSent(const TTraceEntry& entry)
     {
         if (Phase == TPhase::Done || Phase == TPhase::Ended || Phase == TPhase::Frames)
             return Bad("a byte sent where none is due");
@@ -324,7 +239,7 @@ struct TTraceWalker::TState
         switch (Phase) {
         case TPhase::Probe:
             Answered(r, TTraceStage::Probe, 0);
-            if (r == ProbeAnswer) {
+            if (r == LinkByte::ProbeAnswer) {
                 Emit(TTraceStage::Probe, 0, -1, true, at,
                      "probe: " + Sent() + ", received 0x55: the server is identifying, probing on");
                 Phase = TPhase::ProbeContinuation;
@@ -333,7 +248,7 @@ struct TTraceWalker::TState
                 Emit(TTraceStage::Probe, 0, -1, true, at,
                      "probe: " + Sent() + ", received " + Hex(r) + ": waking follows");
                 Phase = TPhase::Wake;
-                Count = WakeCounterStart;
+                Count = LinkByte::WakeCounterStart;
             }
             return;
         case TPhase::ProbeContinuation: {
@@ -343,13 +258,13 @@ struct TTraceWalker::TState
             if (r < 0) {
                 Emit(TTraceStage::Probe, Count, -1, true, at, head + ", no answer: waking follows");
                 Phase = TPhase::Wake;
-                Count = WakeCounterStart;
+                Count = LinkByte::WakeCounterStart;
             } else if (!IsIdentificationChar(r)) {
                 Emit(TTraceStage::Probe, Count, -1, false, at,
                      head + ", received " + Hex(r) +
                          ": not an identification character, bring-up ends");
                 Fail(TTraceStage::Probe, TTraceFault::ProbeOutOfStep, 0, -1, -1, r);
-            } else if (Count == MostProbeContinuations) {
+            } else if (Count == LinkByte::MostProbeContinuations) {
                 Emit(TTraceStage::Probe, Count, -1, false, at,
                      head + ", received " + Shown(r) +
                          ": still identifying after 17 bytes, bring-up ends");
@@ -361,9 +276,10 @@ struct TTraceWalker::TState
         }
         case TPhase::Wake: {
             --Count;
-            const int exchange = WakeCounterStart - Count;
+            const int exchange = LinkByte::WakeCounterStart - Count;
             Answered(r, TTraceStage::Wake, 0);
-            const bool stop = (r == -1 && Count < WakeToleranceBound) || Count == 0 || r == 0;
+            const bool stop = (r == -1 && Count < LinkByte::WakeToleranceBound) || Count == 0 ||
+                              r == LinkByte::WakeAnswer;
             std::string text = "wake " + std::to_string(exchange) + ": " + Sent() + ", ";
             if (r == 0)
                 text += "received 0x00: awake";
@@ -412,22 +328,9 @@ struct TTraceWalker::TState
     {
         const int step = Count;
         Answered(r, TTraceStage::Identification, step);
-        std::string expected;
-        bool ok = false;
-        int required = -1;
-        if (step == 1) {
-            expected = "0x01..0xFF";
-            ok = r >= 1;
-        } else if (step == 2) {
-            required = 0x55;
-            ok = r == required;
-        } else if (step == 3) {
-            required = 0xF0;
-            ok = r == required;
-        } else {
-            expected = "an identification character";
-            ok = IsIdentificationChar(r);
-        }
+        const int required = IdentificationRequiredAnswer(step);
+        const bool ok = IdentificationAnswerOk(step, r);
+        std::string expected = step == 1 ? "0x01..0xFF" : "an identification character";
         if (required >= 0)
             expected = Hex(required);
         Emit(TTraceStage::Identification, step, -1, ok, at,
@@ -438,14 +341,13 @@ struct TTraceWalker::TState
                  r < 0 ? TTraceFault::NoAnswer : TTraceFault::WrongAnswer, step, -1, required, r);
             return;
         }
-        if (step == 1 || step >= 4)
+        if (IdentificationAnswerKept(step))
             Verdict.Identification += static_cast<char>(r);
         if (step < IdentificationSteps) {
             ++Count;
             return;
         }
-        const bool accepted = Verdict.Identification.compare(0, IdentificationPrefix.size(),
-                                                             IdentificationPrefix) == 0;
+        const bool accepted = IdentificationAccepted(Verdict.Identification);
         Emit(TTraceStage::Identification, step, -1, accepted, at,
              "identification text " + ShownText(Verdict.Identification) +
                  (accepted ? ": accepted" : ": does not begin with 0x11 VADOZIROZA, rejected"));
@@ -520,11 +422,10 @@ struct TTraceWalker::TState
             return;
         }
         const int block = Block();
-        if (answer.size() != BlockAcks.size() + 1 + BlockSize)
+        if (answer.size() != BlockAcks.size() + 1 + ReadOut::BlockSize)
             return Bad("a block answer of " + std::to_string(answer.size()) + " bytes");
-        std::uint8_t sum = 0x4C;
-        for (std::size_t i = BlockAcks.size() + 1; i < answer.size(); ++i)
-            sum = RotateAdd(sum, static_cast<std::uint8_t>(answer[i]));
+        const std::uint8_t sum =
+            ReplyChecksum(ReadOut::BlockSize, answer.substr(BlockAcks.size() + 1));
         const auto received = static_cast<std::uint8_t>(answer[BlockAcks.size()]);
         const bool acksOk = answer.compare(0, BlockAcks.size(), BlockAcks) == 0;
         const bool sumOk = sum == received;
@@ -532,7 +433,7 @@ struct TTraceWalker::TState
                            HexRun(answer, 0, 4) + ", expected 01 02 03 4C";
         if (acksOk)
             text += ", checksum received " + Hex(received) + " computed " + Hex(sum) + ", data " +
-                    HexRun(answer, BlockAcks.size() + 1, BlockSize);
+                    HexRun(answer, BlockAcks.size() + 1, ReadOut::BlockSize);
         text += acksOk && sumOk ? " - ok" : " - wrong";
         Emit(TTraceStage::Block, 0, block, acksOk && sumOk, at, text);
         if (!acksOk) {
@@ -548,11 +449,11 @@ struct TTraceWalker::TState
             return;
         }
         ++Verdict.BlocksRead;
-        if (Verdict.BlocksRead == BlockCount)
+        if (Verdict.BlocksRead == ReadOut::BlockCount)
             Phase = TPhase::Done;
     }
 
-    void TakeToken(const std::string& token)
+    void TakeEntry(const TTraceEntry& entry)
     {
         if (Error)
             return;
@@ -560,45 +461,27 @@ struct TTraceWalker::TState
             Bad("an entry after the attempt ended");
             return;
         }
-        if (token == "!") {
-            TakeFrameFailed();
-        } else if (const auto entry = ParseEntry(token, Phase == TPhase::Empty)) {
-            Take(*entry);
-        } else {
-            Bad(Phase == TPhase::Empty ? "no attempt-start entry (\"USB\" and the device)"
-                                       : "not a byte or frame entry");
-        }
+        Take(entry);
         ++Entries;
     }
 
-    void Split(bool final)
+    void TakeEntries(const std::vector<TTraceEntry>& entries)
     {
-        for (;;) {
-            if (Error)
-                return;
-            // A "!" right after a frame marks its failure and ends the record; before a byte
-            // it belongs to that byte's entry.
-            if (!Pending.empty() && Pending[0] == '!' && AwaitingFrame) {
-                Pending.erase(0, 1);
-                TakeToken("!");
-                continue;
-            }
-            const std::size_t cr = Pending.find('\r');
-            if (cr == std::string::npos)
-                break;
-            const std::string token = Pending.substr(0, cr);
-            Pending.erase(0, cr + 1);
-            TakeToken(token);
-        }
-        if (final && !Pending.empty() && !Error)
-            Bad(Phase == TPhase::Empty && Pending.compare(0, 3, "USB") != 0
-                    ? "no attempt-start entry (\"USB\" and the device)"
-                    : "the record ends inside an entry");
+        for (const TTraceEntry& entry : entries)
+            TakeEntry(entry);
+        const auto& refusal = Reader.Error();
+        if (!refusal || Error)
+            return;
+        if (!refusal->Unfinished && (Phase == TPhase::Ended || Phase == TPhase::Done))
+            Bad("an entry after the attempt ended");
+        else
+            Bad(refusal->Why);
     }
 
     void Close()
     {
-        Split(true);
+        Reader.Finish();
+        TakeEntries({});
         if (Error || Phase == TPhase::Ended)
             return;
         switch (Phase) {
@@ -656,8 +539,7 @@ TTraceWalker& TTraceWalker::operator=(TTraceWalker&&) noexcept = default;
 
 std::vector<TTraceStep> TTraceWalker::Feed(const std::string& text)
 {
-    State->Pending += text;
-    State->Split(false);
+    State->TakeEntries(State->Reader.Feed(text));
     return std::exchange(State->Out, {});
 }
 
@@ -692,212 +574,4 @@ TTraceWalk WalkTrace(const std::string& trace)
     walk.Verdict = walker.Verdict();
     walk.Error = walker.Error();
     return walk;
-}
-
-namespace {
-
-// What the verdict's stage is called in a sentence: "block 50", "identification step 4".
-std::string StagePhrase(const TTraceVerdict& v, bool dutch)
-{
-    switch (v.Stage) {
-    case TTraceStage::Probe:
-        return dutch ? "de peilbyte" : "the probe";
-    case TTraceStage::Wake:
-        return dutch ? "de wekbytes" : "the wake bytes";
-    case TTraceStage::Identification:
-        return (dutch ? "identificatiestap " : "identification step ") + std::to_string(v.Step);
-    case TTraceStage::LinkCheck:
-        return dutch ? "de verbindingscontrole" : "the link check";
-    case TTraceStage::Shutdown:
-        return dutch ? "het uitschakelcommando" : "the shutdown command";
-    case TTraceStage::Block:
-        return (dutch ? "blok " : "block ") + std::to_string(v.Block);
-    case TTraceStage::Discovery:
-    case TTraceStage::Port:
-    case TTraceStage::ReadOut:
-        break;
-    }
-    return dutch ? "het uitlezen" : "the read-out";
-}
-
-} // namespace
-
-std::string VerdictText(const TTraceVerdict& v, std::uint8_t langIndex)
-{
-    const bool nl = langIndex == 1;
-    const std::string at = StagePhrase(v, nl);
-    const auto instead = [&](const std::string& what) {
-        if (v.Expected < 0 && v.Stage == TTraceStage::Identification && v.Step == 1)
-            return what + " (" + Hex(v.Received) + (nl ? " in plaats van " : " instead of ") +
-                   "0x01..0xFF)";
-        if (v.Expected < 0 && v.Stage == TTraceStage::Identification)
-            return what + " (" + Hex(v.Received) +
-                   (nl ? ", geen identificatieteken)" : ", not an identification character)");
-        if (v.Expected < 0)
-            return what + " (" + Hex(v.Received) + ")";
-        return what + " (" + Hex(v.Received) + (nl ? " in plaats van " : " instead of ") +
-               Hex(v.Expected) + ")";
-    };
-    switch (v.Fault) {
-    case TTraceFault::None:
-        return nl ? "alle 1536 bytes zijn gelezen" : "all 1536 bytes were read";
-    case TTraceFault::NothingExchanged:
-        return nl ? "geen server gevonden, er is niets uitgewisseld"
-                  : "no server was found, nothing was exchanged";
-    case TTraceFault::PortNotOpened:
-        return nl ? "poort " + v.Device + " kon niet worden geopend"
-                  : "port " + v.Device + " could not be opened";
-    case TTraceFault::NoAnswer:
-        return (nl ? "geen antwoord op " : "no answer to ") + at;
-    case TTraceFault::WrongAnswer:
-        return instead((nl ? "verkeerd antwoord op " : "wrong answer to ") + at);
-    case TTraceFault::WrongAck:
-        return instead((nl ? "verkeerde bevestiging van " : "wrong acknowledgement of ") + at);
-    case TTraceFault::WrongChecksum:
-        return (nl ? "verkeerde controlesom in " : "wrong checksum in ") + at;
-    case TTraceFault::Echo:
-        return nl ? "de server beantwoordde de eerste controlebyte, die hij moet negeren"
-                  : "server answered the first link-check byte, which it must ignore";
-    case TTraceFault::LineLost:
-        return (nl ? "verbinding verbroken bij " : "line lost at ") + at;
-    case TTraceFault::ShutdownRefused:
-        return nl ? "de server weigerde het uitschakelcommando"
-                  : "server refused the shutdown command";
-    case TTraceFault::IdentMismatch:
-        return nl ? "identificatietekst komt niet overeen" : "identification text does not match";
-    case TTraceFault::ProbeOutOfStep:
-        return nl ? "de server antwoordde niet in de pas op de peilbyte"
-                  : "server answered the probe out of step";
-    case TTraceFault::Stopped:
-        return (nl ? "onderbroken bij " : "interrupted at ") + at;
-    }
-    return "?";
-}
-
-std::string VerdictCause(const TTraceVerdict& v, std::uint8_t langIndex)
-{
-    const bool nl = langIndex == 1;
-    const bool connect = v.Stage != TTraceStage::Shutdown && v.Stage != TTraceStage::Block;
-    switch (v.Fault) {
-    case TTraceFault::None:
-        return nl ? "Elk blok is gelezen; wat misging kwam daarna, meestal het schrijven van het "
-                    "dumpbestand (een map die niet bestaat, geen schrijfrecht, een volle schijf)."
-                  : "Every block was read; what failed came after the exchange, usually writing "
-                    "the dump file (a folder that does not exist, no permission, a full disk).";
-    case TTraceFault::NothingExchanged:
-        return nl ? "De server is niet aangesloten of niet gevonden: het programma zoekt USB-"
-                    "apparaat 04d8:fe88. Controleer de kabel en of de server aan staat."
-                  : "The server is not plugged in or was not found: the tool looks for USB "
-                    "device 04d8:fe88. Check the cable and that the server is switched on.";
-    case TTraceFault::PortNotOpened:
-        return nl ? "Een ander programma houdt de poort open, of de gebruiker mag haar niet openen "
-                    "(op Linux: lid van de groep dialout)."
-                  : "Another program holds the port, or the user may not open it (on Linux: "
-                    "membership of the dialout group).";
-    case TTraceFault::NoAnswer:
-        if (connect)
-            return nl ? "De server antwoordt niet: hij staat uit, start nog op, of de kabel "
-                        "geeft geen gegevens door."
-                      : "The server does not answer: it is switched off, still starting, or the "
-                        "cable passes no data.";
-        return nl ? "De server hield midden in het uitlezen op met antwoorden: een losse kabel, "
-                    "de server werd uitgeschakeld of herstart, of losgekoppeld."
-                  : "The server stopped answering in the middle of the read-out: a loose cable, "
-                    "the server was switched off or restarted, or it was unplugged.";
-    case TTraceFault::WrongAnswer:
-    case TTraceFault::ProbeOutOfStep:
-        return nl ? "De server is in een andere toestand, of een ander apparaat antwoordt op deze "
-                    "poort; schakel de server uit en weer aan en probeer opnieuw."
-                  : "The server is in another state, or another device answers on this port; "
-                    "switch the server off and on and try again.";
-    case TTraceFault::WrongAck:
-    case TTraceFault::WrongChecksum:
-        return nl ? "Bytes zijn onderweg verminkt: een slechte kabel, storing of een USB-hub; "
-                    "probeer opnieuw, met een andere kabel als het terugkomt."
-                  : "Bytes were corrupted on the way: a bad cable, electrical noise or a USB hub; "
-                    "try again, with another cable if it happens again.";
-    case TTraceFault::Echo:
-        return nl ? "De server herhaalt bytes die hij moet negeren: hij is niet in zijn gewone "
-                    "toestand; schakel hem uit en weer aan."
-                  : "The server echoes bytes it should ignore: it is not in its normal state; "
-                    "switch it off and on.";
-    case TTraceFault::LineLost:
-        return nl ? "Het USB-apparaat verdween: de kabel werd losgetrokken, de server herstartte "
-                    "of de hub verloor zijn voeding."
-                  : "The USB device went away: the cable was pulled, the server restarted or the "
-                    "hub lost power.";
-    case TTraceFault::ShutdownRefused:
-        return nl ? "De server nam het uitschakelcommando niet aan, meestal omdat hij bezig is; "
-                    "lees hem uit zonder --shutdown, of probeer het later."
-                  : "The server did not take the shutdown command, usually because it is busy; "
-                    "read it out without --shutdown, or try again later.";
-    case TTraceFault::IdentMismatch:
-        return nl ? "Een apparaat antwoordde met een andere identificatie: geen server van deze "
-                    "soort, of andere firmware."
-                  : "A device answered with another identification: not a server of this kind, "
-                    "or other firmware.";
-    case TTraceFault::Stopped:
-        return nl ? "De poging werd afgebroken (Ctrl+C, of Terug in het venster) voordat ze klaar "
-                    "was."
-                  : "The attempt was broken off (Ctrl+C, or Back in the window) before it ended.";
-    }
-    return "";
-}
-
-const char* StageName(TTraceStage stage)
-{
-    switch (stage) {
-    case TTraceStage::Discovery:
-        return "discovery";
-    case TTraceStage::Port:
-        return "port";
-    case TTraceStage::Probe:
-        return "probe";
-    case TTraceStage::Wake:
-        return "wake";
-    case TTraceStage::Identification:
-        return "identification";
-    case TTraceStage::LinkCheck:
-        return "link-check";
-    case TTraceStage::Shutdown:
-        return "shutdown";
-    case TTraceStage::Block:
-        return "block";
-    case TTraceStage::ReadOut:
-        return "read-out";
-    }
-    return "?";
-}
-
-const char* FaultName(TTraceFault fault)
-{
-    switch (fault) {
-    case TTraceFault::None:
-        return "none";
-    case TTraceFault::NothingExchanged:
-        return "nothing-exchanged";
-    case TTraceFault::PortNotOpened:
-        return "port-not-opened";
-    case TTraceFault::NoAnswer:
-        return "no-answer";
-    case TTraceFault::WrongAnswer:
-        return "wrong-answer";
-    case TTraceFault::WrongAck:
-        return "wrong-acknowledgement";
-    case TTraceFault::WrongChecksum:
-        return "wrong-checksum";
-    case TTraceFault::Echo:
-        return "echo";
-    case TTraceFault::LineLost:
-        return "line-lost";
-    case TTraceFault::ShutdownRefused:
-        return "shutdown-refused";
-    case TTraceFault::IdentMismatch:
-        return "identification-mismatch";
-    case TTraceFault::ProbeOutOfStep:
-        return "probe-out-of-step";
-    case TTraceFault::Stopped:
-        return "stopped";
-    }
-    return "?";
 }
