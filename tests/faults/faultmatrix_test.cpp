@@ -4,11 +4,11 @@
 // descriptors and threads are counted exactly; a few run side by side.
 
 #include "app/cli/verdicttexts.h"
+#include "protocol/traceparser.h"
 #include "serial/comport.h"
 #include "tests/faults/faultline.h"
 #include "tests/faults/linelister.h"
 #include "tests/faults/processcounts.h"
-#include "protocol/traceparser.h"
 #include "tests/support/testhost.h"
 #include "worker/serthread.h"
 
