@@ -7,7 +7,7 @@
 
 namespace {
 
-const std::string Identification = IdentificationPrefix + "K7Q2[9";
+const std::string Identification = std::string(IdentificationPrefix) + "K7Q2[9";
 constexpr std::uint8_t Nak = 0x15;
 
 std::string Byte(std::uint8_t value)
