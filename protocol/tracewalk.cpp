@@ -21,6 +21,9 @@ std::string BlockFrame(int block)
     return FrameWrite(ReadRequest(block), true, ReadOut::BlockSize);
 }
 
+// The frame of a block's request without its poll bytes.
+const std::size_t BlockRequestLength = RequestFrame(ReadRequest(0), true).size();
+
 std::string Hex(int value)
 {
     if (value < 0)
@@ -50,6 +53,12 @@ std::string HexRun(const std::string& bytes, std::size_t from, std::size_t count
     }
     return text;
 }
+
+// The poll bytes of a block request, as the decoded lines name them: "C1..CD".
+const std::string PollRange = [] {
+    const std::string polls = PollBytes(ReadOut::BlockSize);
+    return HexRun(polls, 0, 1) + ".." + HexRun(polls, polls.size() - 1, 1);
+}();
 
 // The identification text as a readable string: a control byte as 0xNN, the rest as it is.
 std::string ShownText(const std::string& text)
@@ -162,10 +171,12 @@ struct TTraceWalker::TState
         switch (Phase) {
         case TPhase::Started:
         case TPhase::Probe:
+            return LinkByte::Probe;
         case TPhase::Wake:
+            return LinkByte::Wake;
         case TPhase::Link1:
         case TPhase::Link2:
-            return 0x00;
+            return LinkByte::LinkCheck;
         case TPhase::ProbeContinuation:
             return LinkByte::ProbeContinuation;
         case TPhase::Identification:
@@ -217,7 +228,8 @@ struct TTraceWalker::TState
             AwaitingByte = false;
             const int step = Phase == TPhase::Link1 ? 1 : 2;
             Emit(TTraceStage::LinkCheck, step, -1, false, SentEntry,
-                 "link check " + std::to_string(step) + ": sent 0x00 - write failed");
+                 "link check " + std::to_string(step) + ": sent " + Hex(LinkByte::LinkCheck) +
+                     " - write failed");
             if (Phase == TPhase::Link1)
                 Phase = TPhase::Link2; // the second byte decides
             else
@@ -241,7 +253,8 @@ struct TTraceWalker::TState
             Answered(r, TTraceStage::Probe, 0);
             if (r == LinkByte::ProbeAnswer) {
                 Emit(TTraceStage::Probe, 0, -1, true, at,
-                     "probe: " + Sent() + ", received 0x55: the server is identifying, probing on");
+                     "probe: " + Sent() + ", received " + Hex(LinkByte::ProbeAnswer) +
+                         ": the server is identifying, probing on");
                 Phase = TPhase::ProbeContinuation;
                 Count = 0;
             } else {
@@ -281,8 +294,8 @@ struct TTraceWalker::TState
             const bool stop = (r == -1 && Count < LinkByte::WakeToleranceBound) || Count == 0 ||
                               r == LinkByte::WakeAnswer;
             std::string text = "wake " + std::to_string(exchange) + ": " + Sent() + ", ";
-            if (r == 0)
-                text += "received 0x00: awake";
+            if (r == LinkByte::WakeAnswer)
+                text += "received " + Hex(r) + ": awake";
             else if (r < 0)
                 text += stop ? "no answer: identification follows" : "no answer (tolerated)";
             else
@@ -308,17 +321,21 @@ struct TTraceWalker::TState
                 Fail(TTraceStage::LinkCheck, TTraceFault::Echo, 1, -1, -1, r);
             }
             return;
-        case TPhase::Link2:
+        case TPhase::Link2: {
             Answered(r, TTraceStage::LinkCheck, 2);
-            Emit(TTraceStage::LinkCheck, 2, -1, r == 0, at,
-                 "link check 2: " + Sent() + ", expected 0x00, received " + Hex(r) +
-                     (r == 0 ? " - ok" : " - wrong"));
-            if (r == 0)
+            // The server echoes the second link-check byte.
+            const bool echoed = r == LinkByte::LinkCheck;
+            Emit(TTraceStage::LinkCheck, 2, -1, echoed, at,
+                 "link check 2: " + Sent() + ", expected " + Hex(LinkByte::LinkCheck) +
+                     ", received " + Hex(r) + (echoed ? " - ok" : " - wrong"));
+            if (echoed)
                 Phase = TPhase::Frames;
             else
                 Fail(TTraceStage::LinkCheck,
-                     r < 0 ? TTraceFault::NoAnswer : TTraceFault::WrongAnswer, 2, -1, 0, r);
+                     r < 0 ? TTraceFault::NoAnswer : TTraceFault::WrongAnswer, 2, -1,
+                     LinkByte::LinkCheck, r);
             return;
+        }
         default:
             return Bad("an answer where none is due");
         }
@@ -350,7 +367,9 @@ struct TTraceWalker::TState
         const bool accepted = IdentificationAccepted(Verdict.Identification);
         Emit(TTraceStage::Identification, step, -1, accepted, at,
              "identification text " + ShownText(Verdict.Identification) +
-                 (accepted ? ": accepted" : ": does not begin with 0x11 VADOZIROZA, rejected"));
+                 (accepted ? ": accepted"
+                           : ": does not begin with " +
+                                 ShownText(std::string(IdentificationPrefix)) + ", rejected"));
         if (accepted)
             Phase = TPhase::Link1;
         else
@@ -371,8 +390,8 @@ struct TTraceWalker::TState
         } else if (frame == BlockFrame(Block())) {
             FrameIsShutdown = false;
             Emit(TTraceStage::Block, 0, Block(), true, FrameEntry,
-                 "block " + std::to_string(Block()) + " request: sent " + HexRun(frame, 0, 4) +
-                     ", poll bytes C1..CD");
+                 "block " + std::to_string(Block()) + " request: sent " +
+                     HexRun(frame, 0, BlockRequestLength) + ", poll bytes " + PollRange);
         } else {
             return Bad("a frame that is neither the shutdown command nor the request for block " +
                        std::to_string(Block()));
@@ -407,8 +426,8 @@ struct TTraceWalker::TState
             ShutdownSeen = true;
             const bool ok = answer == ShutdownAcks;
             Emit(TTraceStage::Shutdown, 0, -1, ok, at,
-                 "shutdown command: acknowledged " + HexRun(answer, 0, 3) + ", expected 01 03 07" +
-                     (ok ? " - ok" : " - wrong"));
+                 "shutdown command: acknowledged " + HexRun(answer, 0, 3) + ", expected " +
+                     HexRun(ShutdownAcks, 0, ShutdownAcks.size()) + (ok ? " - ok" : " - wrong"));
             if (ok)
                 return;
             if (answer.compare(0, 2, ShutdownAcks, 0, 2) == 0) {
@@ -430,7 +449,8 @@ struct TTraceWalker::TState
         const bool acksOk = answer.compare(0, BlockAcks.size(), BlockAcks) == 0;
         const bool sumOk = sum == received;
         std::string text = "block " + std::to_string(block) + " reply: acknowledged " +
-                           HexRun(answer, 0, 4) + ", expected 01 02 03 4C";
+                           HexRun(answer, 0, BlockAcks.size()) + ", expected " +
+                           HexRun(BlockAcks, 0, BlockAcks.size());
         if (acksOk)
             text += ", checksum received " + Hex(received) + " computed " + Hex(sum) + ", data " +
                     HexRun(answer, BlockAcks.size() + 1, ReadOut::BlockSize);
