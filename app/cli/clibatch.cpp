@@ -141,6 +141,10 @@ void TCliBatch::StartRun(const std::optional<TServerEntry>& server)
         };
     }
     hooks.Finished = [this](int code) { Loop.Post([this, code] { RunEnded(code); }); };
+    // The dump goes into the new file through the descriptor made with it, never by its name.
+    hooks.WriteDump = [dump = *Dump](const char* data, std::size_t count, std::string& error) {
+        return WriteFileReplacement(dump, data, count, error);
+    };
     Host->SetRunHooks(std::move(hooks));
     Running = true;
 }

@@ -55,6 +55,14 @@ void TCliHost::PortOpenFailed(const std::string& deviceName, const EComError& er
     RunFacts.PortBusy = error.Kind() == ekBusy;
 }
 
+long TCliHost::WriteDump(const std::filesystem::path& name, const char* data, std::size_t count,
+                         std::string& error)
+{
+    if (Hooks.WriteDump)
+        return Hooks.WriteDump(data, count, error);
+    return TWorkerHost::WriteDump(name, data, count, error);
+}
+
 TExchangeObserver* TCliHost::ExchangeObserver()
 {
     return Log.get();

@@ -58,10 +58,14 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
     report.Stage = stop.Stage;
     report.Block = stop.Block;
 
+    // A read-out that could not be moved to its name stays in the new file, named here.
+    std::string keptIn;
     const auto outputFailed = [&](const std::string& reason) {
         report.ExitCode = 1;
         report.Outcome = "output-file-error";
-        report.Message = CliText(cmCannotWrite, lang, {report.File, reason});
+        report.Message = keptIn.empty()
+                             ? CliText(cmCannotWrite, lang, {report.File, reason})
+                             : CliText(cmCannotWriteKept, lang, {report.File, reason, keptIn});
         report.Stage = "output-file";
         report.Block.reset();
     };
@@ -70,8 +74,11 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
                                           facts.ReadOutRan && facts.DumpError.empty());
     std::string error;
     const bool kept = keep && CompleteFileReplacement(dump, error);
-    if (!kept)
+    if (!keep)
         AbandonFileReplacement(dump);
+    else if (!kept)
+        keptIn = MessagePath(dump.Temporary); // never thrown away (a sticky folder refuses the
+                                              // move over another user's file)
     if (kept) {
         std::error_code ignored;
         const std::uintmax_t size = std::filesystem::file_size(dump.Target, ignored);
