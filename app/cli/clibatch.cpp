@@ -6,6 +6,7 @@
 #include "app/cli/cliloop.h"
 #include "app/cli/clireport.h"
 #include "app/cli/outputname.h"
+#include "app/cli/terminaltext.h"
 #include "worker/devicelister.h"
 #include "worker/stages.h"
 
@@ -16,7 +17,8 @@ namespace {
 
 void PrintLine(std::FILE* stream, const std::string& line)
 {
-    std::fputs((line + "\n").c_str(), stream);
+    const std::string text = TerminalText(line) + "\n";
+    std::fwrite(text.data(), 1, text.size(), stream);
     std::fflush(stream);
 }
 
@@ -87,7 +89,7 @@ void TCliBatch::OnInterrupt()
         Host->Interrupt(); // the host ends, and with it the batch, with 130
         return;
     }
-    End(130);
+    End(Loop.InterruptedStatus());
 }
 
 void TCliBatch::End(int code)
@@ -165,6 +167,8 @@ void TCliBatch::RunEnded(int /*code*/)
     }
     const std::filesystem::path trace = Args.Repeat ? TraceNameBeside(args.Output) : Trace;
     TReadReport report = ConcludeReadOut(facts, args, dump, *Discovery, trace);
+    if (report.ExitCode == ExitInterrupted)
+        report.ExitCode = Loop.InterruptedStatus(); // SIGTERM and SIGHUP end as Ctrl+C does
     if (!Args.Port.empty() && !Current && report.ExitCode == 2 && facts.Trace.empty())
         report.Message = NoServerOnPortText(Args.Port, Args.LangIndex);
     if (!Args.Repeat) {
@@ -177,7 +181,7 @@ void TCliBatch::RunEnded(int /*code*/)
     line.Message = RunPrefixText(RunNumber, id, Args.LangIndex) + report.Message;
     // An interrupted read-out leaves its trace too (the worker writes it after a Back in the
     // read-out): the line says where, so that no file beside the dumps goes unexplained.
-    if (report.TraceDue || (report.ExitCode == ExitInterrupted && facts.ReadOutRan))
+    if (report.TraceDue || (facts.Code == ExitInterrupted && facts.ReadOutRan))
         line.Message += "; " + TraceText(report.TracePath, report.TraceError, Args.LangIndex);
     line.TraceDue = false;
     TCliArgs lineArgs = args;
@@ -189,8 +193,8 @@ void TCliBatch::RunEnded(int /*code*/)
         std::fflush(stdout);
     }
 
-    if (report.ExitCode == ExitInterrupted) {
-        End(ExitInterrupted);
+    if (facts.Code == ExitInterrupted) {
+        End(report.ExitCode);
         return;
     }
     LastCode = report.ExitCode;
@@ -317,8 +321,8 @@ void TCliBatch::IdentifyNext()
 void TCliBatch::IdentifyEnded(int code)
 {
     Running = false;
-    if (code == 130) {
-        End(130);
+    if (code == ExitInterrupted) {
+        End(Loop.InterruptedStatus());
         return;
     }
     TListedServer& listed = Listed[ToIdentify.front()];

@@ -3,6 +3,7 @@
 #include "app/cli/cliloop.h"
 #include "app/cli/clitexts.h"
 #include "app/cli/protocollog.h"
+#include "app/cli/terminaltext.h"
 #include "app/core/wizardmodel.h"
 #include "serial/comerror.h"
 #include "serial/comport.h"
@@ -179,7 +180,8 @@ void TCliHost::PrintLog(const std::string& lines)
     if (lines.empty())
         return;
     Print(Progress.Finish());
-    std::fwrite(lines.data(), 1, lines.size(), stderr);
+    const std::string text = TerminalLines(lines);
+    std::fwrite(text.data(), 1, text.size(), stderr);
     std::fflush(stderr);
 }
 

@@ -6,6 +6,7 @@
 #include "app/cli/clitexts.h"
 #include "app/cli/discoveryrecord.h"
 #include "app/cli/stoppoint.h"
+#include "app/cli/terminaltext.h"
 #include "app/core/platformfiles.h"
 
 #include <system_error>
@@ -24,7 +25,7 @@ std::string PortOfTrace(const std::string& trace)
 
 void Print(std::FILE* to, const std::string& line)
 {
-    const std::string text = "srvdiag-cli: " + line + "\n";
+    const std::string text = "srvdiag-cli: " + TerminalText(line) + "\n";
     std::fwrite(text.data(), 1, text.size(), to);
 }
 

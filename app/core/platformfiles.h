@@ -56,8 +56,8 @@ std::optional<TFileReplacement> BeginFileReplacement(const std::filesystem::path
 
 // Writes the new file's whole content (replacing what it held) through the file made by
 // BeginFileReplacement and gives the number of bytes written, or -1 with the reason in error.
-long WriteFileReplacement(const TFileReplacement& replacement, const char* data,
-                          std::size_t count, std::string& error);
+long WriteFileReplacement(const TFileReplacement& replacement, const char* data, std::size_t count,
+                          std::string& error);
 
 // Moves the new file over the target in one step, once its content reached the disk. False,
 // with the reason in error, when it could not; the new file then still exists, with its content.

@@ -170,8 +170,7 @@ bool StillReplaceable(const std::filesystem::path& target, std::string& error)
 
 } // namespace
 
-std::optional<TFileStart> ReadRegularFileStart(const std::filesystem::path& path,
-                                               std::size_t limit)
+std::optional<TFileStart> ReadRegularFileStart(const std::filesystem::path& path, std::size_t limit)
 {
     // Checked before the open (opening a device can have effects of its own) and again on the
     // descriptor, in case the name changed in between; O_NONBLOCK keeps the open of a FIFO that
@@ -281,8 +280,8 @@ std::optional<TFileReplacement> BeginFileReplacement(const std::filesystem::path
     return TFileReplacement{resolved->Target, temporary, resolved->Exists, std::move(file)};
 }
 
-long WriteFileReplacement(const TFileReplacement& replacement, const char* data,
-                          std::size_t count, std::string& error)
+long WriteFileReplacement(const TFileReplacement& replacement, const char* data, std::size_t count,
+                          std::string& error)
 {
     const int fd = replacement.File ? replacement.File->Fd.Get() : -1;
     if (fd < 0) {

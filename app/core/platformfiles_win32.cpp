@@ -63,8 +63,7 @@ std::optional<std::string> ReadRegularFile(const std::filesystem::path& path, st
     return content;
 }
 
-std::optional<TFileStart> ReadRegularFileStart(const std::filesystem::path& path,
-                                               std::size_t limit)
+std::optional<TFileStart> ReadRegularFileStart(const std::filesystem::path& path, std::size_t limit)
 {
     THandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -192,8 +191,8 @@ std::optional<TFileReplacement> BeginFileReplacement(const std::filesystem::path
     return std::nullopt;
 }
 
-long WriteFileReplacement(const TFileReplacement& replacement, const char* data,
-                          std::size_t count, std::string& error)
+long WriteFileReplacement(const TFileReplacement& replacement, const char* data, std::size_t count,
+                          std::string& error)
 {
     THandle file(CreateFileW(replacement.Temporary.c_str(), GENERIC_WRITE, 0, nullptr,
                              TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -70,13 +70,18 @@ protected:
 
     // Ctrl+C once the read-out's progress shows 10%; the run's exit code. Standard error is the
     // terminal, so the progress is drawn there.
+    // With another signal, that signal goes to the virtual server alone, which hands it on to
+    // the program once (as a service manager or a closed terminal sends it).
     std::optional<int> InterruptAtTenPercent(const std::vector<std::string>& cliArgs,
-                                             TTerminal& terminal)
+                                             TTerminal& terminal, int sig = SIGINT)
     {
         TProcess process(Command({"--baud", "9600"}, cliArgs), {"LC_ALL=C"}, Dir.Path() + "/stdout",
                          terminal.DeviceName());
         EXPECT_TRUE(terminal.WaitFor(" 10%", process, 30s)) << terminal.Output();
-        process.SignalGroup(SIGINT); // as a terminal's Ctrl+C: the whole process group
+        if (sig == SIGINT)
+            process.SignalGroup(SIGINT); // as a terminal's Ctrl+C: the whole process group
+        else
+            ::kill(process.Pid(), sig);
         return terminal.WaitForExit(process, 20s);
     }
 
@@ -307,6 +312,24 @@ TEST_F(CliReadOut, CtrlCDuringTheReadOutLeavesAnEarlierDumpUntouched)
         << terminal.Output();
     EXPECT_EQ(OtherFiles(), std::vector<std::string>{"out.DMP"}) << "no temporary file is left";
     ExpectTraceOfAnInterruptedReadOut();
+}
+
+// SIGTERM and SIGHUP end the read-out as Ctrl+C does: the earlier dump stays, no temporary
+// file is left, and the exit status is 128 + the signal's number.
+TEST_F(CliReadOut, TerminateAndHangUpEndTheReadOutAsCtrlCDoes)
+{
+    for (const int sig : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(sig);
+        WriteFile(Dump, "an earlier dump");
+        TTerminal terminal;
+        EXPECT_EQ(InterruptAtTenPercent({Dump}, terminal, sig), 128 + sig);
+        EXPECT_EQ(ReadFile(Dump), "an earlier dump");
+        EXPECT_NE(
+            terminal.Output().find("srvdiag-cli: interrupted; " + Dump + " was left as it was"),
+            std::string::npos)
+            << terminal.Output();
+        EXPECT_EQ(OtherFiles(), std::vector<std::string>{"out.DMP"}) << "no temporary file is left";
+    }
 }
 
 TEST_F(CliReadOut, CtrlCWithPartialWritesTheBlocksReadSoFar)
