@@ -1,7 +1,6 @@
 #include "app/core/platformfiles.h"
 #include "serial/uniquefd.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -185,8 +184,8 @@ std::optional<TFileStart> ReadRegularFileStart(const std::filesystem::path& path
     TFileStart start;
     char buffer[65536];
     while (true) {
-        const std::size_t want = std::min(sizeof buffer, limit + 1 - start.Content.size());
-        const ssize_t n = ::read(fd.Get(), buffer, want);
+        // Whole buffers only: some /proc files refuse reads of odd sizes.
+        const ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
