@@ -60,6 +60,8 @@ void TCliBatch::Begin()
             return;
         }
     }
+    // {n} numbers on after the dumps an earlier run left, never over them.
+    NumberBase = HighestRunPresent(Args.Output);
     if (Args.List)
         ListServersNow();
     else if (Args.Repeat || Args.Wait)
@@ -112,7 +114,8 @@ void TCliBatch::StartRun(const std::optional<TServerEntry>& server)
     // The output is checked, and the file that will take the dump made beside it, before the
     // server is touched: a bad name must not cost a whole read-out. {id} is known only once the
     // server has identified itself; the new file is moved to its name at the end.
-    const std::filesystem::path output = ExpandOutputName(Args.Output, "{id}", RunNumber, RunTime);
+    const std::filesystem::path output =
+        ExpandOutputName(Args.Output, "{id}", NumberBase + RunNumber, RunTime);
     std::string reason;
     Dump = BeginFileReplacement(output, reason);
     if (!Dump) {
@@ -135,7 +138,7 @@ void TCliBatch::StartRun(const std::optional<TServerEntry>& server)
     TCliRunHooks hooks;
     if (Args.Repeat) {
         const std::filesystem::path pattern = Args.Output;
-        const unsigned run = RunNumber;
+        const unsigned run = NumberBase + RunNumber;
         const std::string time = RunTime;
         hooks.TraceName = [pattern, run, time](const std::string& idText) {
             return TraceNameBeside(
@@ -157,7 +160,7 @@ void TCliBatch::RunEnded(int /*code*/)
     const TRunFacts& facts = Host->Facts();
     const std::string id = IdPlaceholderValue(facts.ServerId);
     TCliArgs args = Args;
-    args.Output = ExpandOutputName(Args.Output, id, RunNumber, RunTime);
+    args.Output = ExpandOutputName(Args.Output, id, NumberBase + RunNumber, RunTime);
     TFileReplacement dump = *Dump;
     if (MessagePath(Args.Output.filename()).find("{id}") != std::string::npos) {
         // The name held {id}: the new file goes to the name the server's identification gave.
@@ -178,7 +181,7 @@ void TCliBatch::RunEnded(int /*code*/)
     }
     // One line for the read-out, its trace in it; the JSON object keeps the trace's fields.
     TReadReport line = report;
-    line.Message = RunPrefixText(RunNumber, id, Args.LangIndex) + report.Message;
+    line.Message = RunPrefixText(NumberBase + RunNumber, id, Args.LangIndex) + report.Message;
     // An interrupted read-out leaves its trace too (the worker writes it after a Back in the
     // read-out): the line says where, so that no file beside the dumps goes unexplained.
     if (report.TraceDue || (facts.Code == ExitInterrupted && facts.ReadOutRan))
