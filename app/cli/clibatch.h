@@ -32,7 +32,7 @@ class TCliLoop;
 //
 // Exit status: that of the read-out; a listing 0, or 2 when no server is present; --repeat that
 // of its last read-out, 0 when --count good read-outs were made, 2 when a wait for a server ran
-// out before (or before any read-out); 130 after Ctrl+C.
+// out before (or before any read-out); 128 + the signal after Ctrl+C, SIGTERM or SIGHUP.
 class TCliBatch
 {
 public:
