@@ -338,6 +338,9 @@ void TCliBatch::IdentifyEnded(int code)
 
 void TCliBatch::PrintListing()
 {
-    for (const TListedServer& server : Listed)
-        PrintLine(stdout, ListLine(server, Args.LangIndex));
+    for (const TListedServer& server : Listed) {
+        const std::string line = TerminalFields(ListLine(server, Args.LangIndex)) + "\n";
+        std::fwrite(line.data(), 1, line.size(), stdout);
+    }
+    std::fflush(stdout);
 }

@@ -85,17 +85,31 @@ std::string TerminalText(std::string_view text)
     return out;
 }
 
-std::string TerminalLines(std::string_view text)
+namespace {
+
+std::string EscapedBetween(std::string_view text, char separator)
 {
     std::string out;
     std::size_t start = 0;
     while (start <= text.size()) {
-        const std::size_t end = text.find('\n', start);
+        const std::size_t end = text.find(separator, start);
         out += TerminalText(text.substr(start, end - start));
         if (end == std::string_view::npos)
             break;
-        out += '\n';
+        out += separator;
         start = end + 1;
     }
     return out;
+}
+
+} // namespace
+
+std::string TerminalLines(std::string_view text)
+{
+    return EscapedBetween(text, '\n');
+}
+
+std::string TerminalFields(std::string_view text)
+{
+    return EscapedBetween(text, '\t');
 }

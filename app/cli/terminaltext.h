@@ -11,3 +11,6 @@ std::string TerminalText(std::string_view text);
 
 // The same for text of several lines: each line escaped, the line feeds between them kept.
 std::string TerminalLines(std::string_view text);
+
+// The same for a line of TAB-separated fields (--list): each field escaped, the TABs kept.
+std::string TerminalFields(std::string_view text);

@@ -26,4 +26,5 @@ TEST(TerminalText, ControlsAreEscapedLettersKept)
     for (const TCase& c : cases)
         EXPECT_EQ(TerminalText(c.In), c.Out) << c.In;
     EXPECT_EQ(TerminalLines("one\x1b\ntwo\n"), "one\\x1b\ntwo\n");
+    EXPECT_EQ(TerminalFields("/dev/tty\x1b\t1-1\n"), "/dev/tty\\x1b\t1-1\\x0a");
 }
