@@ -181,7 +181,7 @@ std::optional<TFileReplacement> BeginFileReplacement(const std::filesystem::path
         THandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file.Valid())
-            return TFileReplacement{path, temporary, exists};
+            return TFileReplacement{path, temporary, exists, nullptr};
         if (const DWORD code = GetLastError(); code != ERROR_FILE_EXISTS) {
             error = SystemReason(code);
             return std::nullopt;
