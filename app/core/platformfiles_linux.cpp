@@ -151,7 +151,8 @@ TUniqueFd CreateTemporaryBeside(const std::filesystem::path& target, std::filesy
     return TUniqueFd();
 }
 
-// Whether the file at target may be moved over: absent, or a regular file and no link.
+// Whether the file at target may be moved over: absent, a regular file, or a link (which the move
+// replaces, never follows); a folder, a device or a FIFO that took its place is left alone.
 bool StillReplaceable(const std::filesystem::path& target, std::string& error)
 {
     TStat now{};
@@ -161,7 +162,7 @@ bool StillReplaceable(const std::filesystem::path& target, std::string& error)
         error = Reason(errno);
         return false;
     }
-    if (S_ISREG(now.st_mode))
+    if (S_ISREG(now.st_mode) || S_ISLNK(now.st_mode))
         return true;
     error = S_ISDIR(now.st_mode) ? Reason(EISDIR) : "Not a regular file";
     return false;
