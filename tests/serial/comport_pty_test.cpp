@@ -332,20 +332,6 @@ TEST_F(PtyPort, CancelEndsAWriteTheDeviceNeverTakesAndEveryOneUntilTheNextOpen)
     EXPECT_EQ(CodeOf([this] { Port.WriteChar(0); }), 0); // "Timeout"
 }
 
-// Closing discards what the device has not taken yet: a device that stopped taking bytes then
-// cannot hold the close while the driver waits to drain its output (up to 30 s for a USB serial
-// port), and the bytes never arrive after the close.
-TEST_F(PtyPort, CloseDiscardsOutputTheDeviceHasNotTaken)
-{
-    Port.WriteString("never taken");
-    Port.WriteChar(0); // finishes the block write
-    Port.Close();
-    const int flags = ::fcntl(Pty.Master, F_GETFL);
-    ASSERT_EQ(::fcntl(Pty.Master, F_SETFL, flags | O_NONBLOCK), 0);
-    char buffer[64];
-    EXPECT_EQ(::read(Pty.Master, buffer, sizeof buffer), -1) << "no byte arrives";
-}
-
 TEST(PtyOpen, MissingDeviceFailsWithTheSystemText)
 {
     TComPort port;
