@@ -14,6 +14,7 @@
 #include <regex>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -298,6 +299,31 @@ TEST_F(CliReadOut, BadOutputIsRefusedBeforeConnecting)
         EXPECT_EQ(ReadFile(Lines), "") << "the port is never opened";
         EXPECT_FALSE(Trace()) << "no attempt, no trace";
     }
+}
+
+// A link another user planted in a shared sticky folder (/tmp, say) is not followed, as the
+// system itself would not follow it: the file it leads to stays as it was, and the server is
+// never touched. Needs root to give the link another owner.
+TEST_F(CliReadOut, LinkPlantedInASharedFolderIsRefusedBeforeConnecting)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to give a link another owner";
+    const std::string victim = Dir.Path() + "/victim";
+    WriteFile(victim, "precious");
+    const std::string shared = Dir.Path() + "/shared";
+    ASSERT_EQ(::mkdir(shared.c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+    const std::string link = shared + "/server.DMP";
+    ASSERT_EQ(::symlink(victim.c_str(), link.c_str()), 0);
+    ASSERT_EQ(::lchown(link.c_str(), 65534, 65534), 0);
+
+    const TRunResult run = Run({}, {link});
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_EQ(run.Errors, "srvdiag-cli: cannot write " + link +
+                              ": Permission denied (a link of another user in a shared folder "
+                              "is not followed)\n");
+    EXPECT_EQ(ReadFile(victim), "precious");
+    EXPECT_EQ(ReadFile(Lines), "") << "the port is never opened";
 }
 
 TEST_F(CliReadOut, CtrlCDuringTheReadOutLeavesAnEarlierDumpUntouched)
