@@ -3,6 +3,7 @@
 #include "app/cli/cliloop.h"
 #include "app/cli/clitexts.h"
 #include "app/cli/protocollog.h"
+#include "app/cli/terminaltext.h"
 #include "app/core/wizardmodel.h"
 #include "serial/comerror.h"
 #include "serial/comport.h"
@@ -53,6 +54,14 @@ void TCliHost::PortOpenFailed(const std::string& deviceName, const EComError& er
     RunFacts.RefusedPort = deviceName;
     RunFacts.RefusedReason = error.what();
     RunFacts.PortBusy = error.Kind() == ekBusy;
+}
+
+long TCliHost::WriteDump(const std::filesystem::path& name, const char* data, std::size_t count,
+                         std::string& error)
+{
+    if (Hooks.WriteDump)
+        return Hooks.WriteDump(data, count, error);
+    return TWorkerHost::WriteDump(name, data, count, error);
 }
 
 TExchangeObserver* TCliHost::ExchangeObserver()
@@ -171,7 +180,8 @@ void TCliHost::PrintLog(const std::string& lines)
     if (lines.empty())
         return;
     Print(Progress.Finish());
-    std::fwrite(lines.data(), 1, lines.size(), stderr);
+    const std::string text = TerminalLines(lines);
+    std::fwrite(text.data(), 1, text.size(), stderr);
     std::fflush(stderr);
 }
 

@@ -6,6 +6,7 @@
 #include "app/cli/clitexts.h"
 #include "app/cli/discoveryrecord.h"
 #include "app/cli/stoppoint.h"
+#include "app/cli/terminaltext.h"
 #include "app/core/platformfiles.h"
 #include "protocol/constants.h"
 #include "protocol/traceparser.h"
@@ -16,7 +17,7 @@ namespace {
 
 void Print(std::FILE* to, const std::string& line)
 {
-    const std::string text = "srvdiag-cli: " + line + "\n";
+    const std::string text = "srvdiag-cli: " + TerminalText(line) + "\n";
     std::fwrite(text.data(), 1, text.size(), to);
 }
 
@@ -50,10 +51,14 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
     report.Stage = stop.Stage;
     report.Block = stop.Block;
 
+    // A read-out that could not be moved to its name stays in the new file, named here.
+    std::string keptIn;
     const auto outputFailed = [&](const std::string& reason) {
         report.ExitCode = 1;
         report.Outcome = "output-file-error";
-        report.Message = CliText(cmCannotWrite, lang, {report.File, reason});
+        report.Message = keptIn.empty()
+                             ? CliText(cmCannotWrite, lang, {report.File, reason})
+                             : CliText(cmCannotWriteKept, lang, {report.File, reason, keptIn});
         report.Stage = "output-file";
         report.Block.reset();
     };
@@ -62,8 +67,11 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
                                           facts.ReadOutRan && facts.DumpError.empty());
     std::string error;
     const bool kept = keep && CompleteFileReplacement(dump, error);
-    if (!kept)
+    if (!keep)
         AbandonFileReplacement(dump);
+    else if (!kept)
+        keptIn = MessagePath(dump.Temporary); // never thrown away (a sticky folder refuses the
+                                              // move over another user's file)
     if (kept) {
         std::error_code ignored;
         const std::uintmax_t size = std::filesystem::file_size(dump.Target, ignored);

@@ -8,6 +8,7 @@
 #include "app/cli/cliloop.h"
 #include "app/cli/clitexts.h"
 #include "app/cli/explaincommand.h"
+#include "app/cli/terminaltext.h"
 #include "app/core/filepaths.h"
 #include "app/core/userfolders.h"
 
@@ -28,7 +29,7 @@ int main(int argc, char** argv)
         return 0;
     case TCliParse::caError:
         std::fprintf(stderr, "srvdiag-cli: %s\nTry 'srvdiag-cli --help' for more information.\n",
-                     parse.Text.c_str());
+                     TerminalText(parse.Text).c_str());
         return ExitUsage;
     case TCliParse::caExplain:
     case TCliParse::caRun:

@@ -1,6 +1,7 @@
 #include "app/core/platformfiles.h"
 #include "serial/systemmessage.h"
 
+#include <algorithm>
 #include <atomic>
 #include <windows.h>
 
@@ -60,6 +61,30 @@ std::optional<std::string> ReadRegularFile(const std::filesystem::path& path, st
          got != content.size()))
         return std::nullopt;
     return content;
+}
+
+std::optional<TFileStart> ReadRegularFileStart(const std::filesystem::path& path, std::size_t limit)
+{
+    THandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid() || !IsRegularFile(file.Value))
+        return std::nullopt;
+    // Read up to one byte past the bound, whatever size the file claims.
+    TFileStart start;
+    char buffer[65536];
+    while (start.Content.size() <= limit) {
+        const std::size_t want = std::min(sizeof buffer, limit + 1 - start.Content.size());
+        DWORD got = 0;
+        if (!ReadFile(file.Value, buffer, static_cast<DWORD>(want), &got, nullptr))
+            return std::nullopt;
+        if (got == 0) {
+            start.Whole = true;
+            return start;
+        }
+        start.Content.append(buffer, got);
+    }
+    start.Content.resize(limit);
+    return start;
 }
 
 bool ReplaceRegularFile(const std::filesystem::path& path, const std::string& content)
@@ -156,7 +181,7 @@ std::optional<TFileReplacement> BeginFileReplacement(const std::filesystem::path
         THandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file.Valid())
-            return TFileReplacement{path, temporary, exists};
+            return TFileReplacement{path, temporary, exists, nullptr};
         if (const DWORD code = GetLastError(); code != ERROR_FILE_EXISTS) {
             error = SystemReason(code);
             return std::nullopt;
@@ -164,6 +189,21 @@ std::optional<TFileReplacement> BeginFileReplacement(const std::filesystem::path
     }
     error = SystemReason(ERROR_FILE_EXISTS);
     return std::nullopt;
+}
+
+long WriteFileReplacement(const TFileReplacement& replacement, const char* data, std::size_t count,
+                          std::string& error)
+{
+    THandle file(CreateFileW(replacement.Temporary.c_str(), GENERIC_WRITE, 0, nullptr,
+                             TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (!file.Valid() ||
+        (count > 0 && (!WriteFile(file.Value, data, static_cast<DWORD>(count), &written, nullptr) ||
+                       written != count))) {
+        error = SystemReason(GetLastError());
+        return -1;
+    }
+    return static_cast<long>(count);
 }
 
 bool CompleteFileReplacement(const TFileReplacement& replacement, std::string& error)
