@@ -2,6 +2,7 @@
 
 #include "app/cli/batchtexts.h"
 #include "app/cli/cliargv.h"
+#include "app/cli/cliconsole.h"
 #include "app/cli/clihost.h"
 #include "app/cli/cliloop.h"
 #include "app/cli/clireport.h"
@@ -16,7 +17,7 @@ namespace {
 
 void PrintLine(std::FILE* stream, const std::string& line)
 {
-    std::fputs((line + "\n").c_str(), stream);
+    WriteText(stream, line + "\n");
     std::fflush(stream);
 }
 
@@ -181,7 +182,7 @@ void TCliBatch::RunEnded(int /*code*/)
     PrintReport(line, lineArgs, stderr, stdout);
     if (Args.Json) {
         const std::string json = ReportJson(report) + "\n";
-        std::fwrite(json.data(), 1, json.size(), stdout);
+        WriteText(stdout, json);
         std::fflush(stdout);
     }
 

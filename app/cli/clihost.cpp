@@ -1,5 +1,6 @@
 #include "app/cli/clihost.h"
 
+#include "app/cli/cliconsole.h"
 #include "app/cli/cliloop.h"
 #include "app/cli/clitexts.h"
 #include "app/cli/protocollog.h"
@@ -171,7 +172,7 @@ void TCliHost::PrintLog(const std::string& lines)
     if (lines.empty())
         return;
     Print(Progress.Finish());
-    std::fwrite(lines.data(), 1, lines.size(), stderr);
+    WriteText(stderr, lines);
     std::fflush(stderr);
 }
 
@@ -179,6 +180,6 @@ void TCliHost::Print(const std::string& text)
 {
     if (text.empty() || ProgressOut == nullptr)
         return;
-    std::fwrite(text.data(), 1, text.size(), ProgressOut);
+    WriteText(ProgressOut, text);
     std::fflush(ProgressOut);
 }

@@ -1,6 +1,7 @@
 #include "app/cli/clireport.h"
 
 #include "app/cli/cliargv.h"
+#include "app/cli/cliconsole.h"
 #include "app/cli/clihost.h"
 #include "app/cli/clijson.h"
 #include "app/cli/clitexts.h"
@@ -25,7 +26,7 @@ std::string PortOfTrace(const std::string& trace)
 void Print(std::FILE* to, const std::string& line)
 {
     const std::string text = "srvdiag-cli: " + line + "\n";
-    std::fwrite(text.data(), 1, text.size(), to);
+    WriteText(to, text);
 }
 
 } // namespace
@@ -148,7 +149,7 @@ void PrintReport(const TReadReport& report, const TCliArgs& args, std::FILE* err
     std::fflush(err);
     if (args.Json) {
         const std::string text = ReportJson(report) + "\n";
-        std::fwrite(text.data(), 1, text.size(), out);
+        WriteText(out, text);
         std::fflush(out);
     }
 }

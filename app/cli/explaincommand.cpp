@@ -1,6 +1,7 @@
 #include "app/cli/explaincommand.h"
 
 #include "app/cli/cliargv.h"
+#include "app/cli/cliconsole.h"
 
 #include <fstream>
 #include <system_error>
@@ -127,27 +128,27 @@ int RunExplain(const std::filesystem::path& trace, bool json, std::uint8_t langI
     const std::string name = MessagePath(trace);
     std::string content;
     if (const auto why = ReadTrace(trace, content, nl)) {
-        std::fprintf(err, "srvdiag-cli: %s %s\n", name.c_str(), why->c_str());
+        WriteText(err, "srvdiag-cli: " + name + " " + *why + "\n");
         if (json) {
             TTraceWalk none;
             none.Error = *why;
-            std::fputs(ExplainJson(none, name, langIndex).c_str(), out);
+            WriteText(out, ExplainJson(none, name, langIndex));
         }
         return ExitNoTrace;
     }
     const TTraceWalk walk = WalkTrace(content);
     if (walk.Error) {
-        std::fprintf(err,
-                     nl ? "srvdiag-cli: %s is geen trace van dit programma (%s)\n"
-                        : "srvdiag-cli: %s is not a trace of this program (%s)\n",
-                     name.c_str(), walk.Error->c_str());
+        WriteText(err, "srvdiag-cli: " + name +
+                           (nl ? " is geen trace van dit programma ("
+                               : " is not a trace of this program (") +
+                           *walk.Error + ")\n");
         if (json)
-            std::fputs(ExplainJson(walk, name, langIndex).c_str(), out);
+            WriteText(out, ExplainJson(walk, name, langIndex));
         return ExitNotATrace;
     }
     const std::string text =
         json ? ExplainJson(walk, name, langIndex) : ExplainText(walk, langIndex);
-    std::fwrite(text.data(), 1, text.size(), out);
+    WriteText(out, text);
     std::fflush(out);
     return 0;
 }
