@@ -109,5 +109,7 @@ std::optional<TSettings> LoadSettingsFile(const std::filesystem::path& path)
 
 bool SaveSettingsFile(const std::filesystem::path& path, const std::string& content)
 {
+    if (path.empty()) // no folder to keep it in
+        return false;
     return ReplaceRegularFile(path, content);
 }
