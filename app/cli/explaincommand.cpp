@@ -2,6 +2,7 @@
 
 #include "app/cli/cliargv.h"
 #include "app/cli/cliconsole.h"
+#include "serial/devicename.h"
 
 #include <fstream>
 #include <system_error>
@@ -41,6 +42,10 @@ std::string NumberOrNull(int value)
 std::optional<std::string> ReadTrace(const std::filesystem::path& path, std::string& content,
                                      bool dutch)
 {
+    // A name Windows reads as a device (COM1:, \\.\COM5) is refused before anything looks at
+    // it: opening a serial port raises its modem lines.
+    if (NamesADevice(path))
+        return dutch ? "is geen gewoon bestand" : "is not a regular file";
     std::error_code error;
     const auto status = std::filesystem::status(path, error);
     if (!std::filesystem::exists(status))

@@ -1,6 +1,8 @@
-// The command line's texts on Windows: UTF-16 to a console, which would otherwise show UTF-8
-// bytes in its OEM code page; the UTF-8 bytes unchanged to a pipe or a file.
+// The command line on Windows: its texts in UTF-16 to a console, which would otherwise show
+// UTF-8 bytes in its OEM code page, the UTF-8 bytes unchanged to a pipe or a file; and explain's
+// refusal of a device name before anything is opened.
 #include "app/cli/cliconsole.h"
+#include "app/cli/explaincommand.h"
 #include "serial/uniquehandle_win32.h"
 
 #include <cstdio>
@@ -74,6 +76,22 @@ TEST(ConsoleText, PipeGetsTheUtf8Bytes)
         ReadFile(reader.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr));
     bytes.resize(got);
     EXPECT_EQ(bytes, Text + "\n");
+}
+
+TEST(ExplainOnWindows, RefusesDeviceNamesUnopened)
+{
+    for (const wchar_t* name : {L"COM1:", L"\\\\.\\COM5", L"CON", L"nul.ERR"}) {
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        ASSERT_TRUE(out && err);
+        EXPECT_EQ(RunExplain(name, false, 0, out, err), ExitNoTrace);
+        std::rewind(err);
+        char line[256] = {};
+        ASSERT_NE(std::fgets(line, sizeof line, err), nullptr);
+        EXPECT_NE(std::string(line).find(" is not a regular file"), std::string::npos) << line;
+        std::fclose(out);
+        std::fclose(err);
+    }
 }
 
 } // namespace
