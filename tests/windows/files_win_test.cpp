@@ -113,10 +113,12 @@ TEST(WindowsFiles, OutputFileRefusesDeviceNamesUnopenedAndWritesOrdinaryFiles)
 }
 
 // The probe of the program's folder has a name of its own: another program's probe, about to
-// go (delete pending, where Windows refuses to open the name), or a file left behind by an old
-// probe, does not change the answer; the probe itself leaves nothing. Wine allowance: a folder
-// that cannot be written, where a left-over probe file used to count as writable, cannot be made
-// here (Wine ignores the read-only attribute of a folder, and the stage runs as root).
+// go (delete pending, where Windows refuses to open the name: the fixed name made the folder
+// count as not writable), or a file left behind by an old probe, does not change the answer; the
+// probe itself leaves nothing. Wine allowances: Wine does not refuse a name whose deletion is
+// pending, so there the first part passes with a fixed name too; and a folder that cannot be
+// written, where a left-over probe file counted as writable, cannot be made here (Wine ignores
+// the read-only attribute of a folder, and the stage runs as root).
 TEST(WindowsFiles, WritableFolderProbeIsUniqueAndLeavesNothing)
 {
     const fs::path dir = fs::temp_directory_path() / L"srvdiag_probe";
