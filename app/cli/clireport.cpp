@@ -1,6 +1,7 @@
 #include "app/cli/clireport.h"
 
 #include "app/cli/cliargv.h"
+#include "app/cli/cliconsole.h"
 #include "app/cli/clihost.h"
 #include "app/cli/clijson.h"
 #include "app/cli/clitexts.h"
@@ -17,8 +18,7 @@ namespace {
 
 void Print(std::FILE* to, const std::string& line)
 {
-    const std::string text = "srvdiag-cli: " + TerminalText(line) + "\n";
-    std::fwrite(text.data(), 1, text.size(), to);
+    WriteText(to, "srvdiag-cli: " + TerminalText(line) + "\n");
 }
 
 } // namespace
@@ -148,7 +148,7 @@ void PrintReport(const TReadReport& report, const TCliArgs& args, std::FILE* err
     std::fflush(err);
     if (args.Json) {
         const std::string text = ReportJson(report) + "\n";
-        std::fwrite(text.data(), 1, text.size(), out);
+        WriteText(out, text);
         std::fflush(out);
     }
 }
