@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -63,12 +62,12 @@ void TSerThread::BringUpLink()
         }
         opened = true;
         NotePortStep(TPortStep::Opened);
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        Host().Clock().SleepFor(std::chrono::milliseconds(200));
         port.FlowControl().SetDTR(dcEnable);
         NotePortStep(TPortStep::DtrOn);
         port.FlowControl().SetRTS(rcDisable);
         NotePortStep(TPortStep::RtsOff);
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        Host().Clock().SleepFor(std::chrono::milliseconds(100));
         port.PurgeInput();
         NotePortStep(TPortStep::InputPurged);
         port.SetTag(1);
