@@ -1,28 +1,20 @@
 #include "protocol/servermodel.h"
 
+#include "protocol/checksum.h"
+#include "protocol/constants.h"
+#include "protocol/frame.h"
+#include "protocol/identification.h"
+
 #include <algorithm>
 
 namespace {
 
+// What the server sends on its own account: its refusal, and the two stray bytes it can be told
+// to send ahead of its first probe answer.
 constexpr std::uint8_t Nak = 0x15;
 constexpr std::uint8_t StrayFirst = 0xFE;
 constexpr std::uint8_t StraySecond = 0xFF;
-constexpr std::size_t IdentLength = 17;
-constexpr int ReadReplyCount = 12;
-
-std::uint8_t RotateAdd(std::uint8_t sum, std::uint8_t byte)
-{
-    const auto rotated = static_cast<std::uint8_t>((sum << 1) | (sum >> 7));
-    return static_cast<std::uint8_t>(rotated + byte);
-}
-
-std::uint8_t FrameChecksum(const std::string& headerAndRequest)
-{
-    auto c = static_cast<std::uint8_t>(headerAndRequest[0]);
-    for (std::size_t i = 1; i < headerAndRequest.size(); ++i)
-        c = RotateAdd(c, static_cast<std::uint8_t>(headerAndRequest[i]));
-    return static_cast<std::uint8_t>(0x80 | ((c + (c >> 6)) & 0x3F));
-}
+constexpr auto ReadReplyCount = static_cast<std::uint8_t>(ReadOut::BlockSize);
 
 } // namespace
 
@@ -100,67 +92,67 @@ void TServerModel::Dispatch(std::uint8_t byte)
     switch (State) {
     case TState::Wake:
     case TState::Probe:
-        if (byte == 0x00 && FirstProbe) {
+        if (byte == LinkByte::Probe && FirstProbe) {
             FirstProbe = false;
             if (Options.StrayBytes) {
                 Answer(StrayFirst);
                 Answer(StraySecond);
             }
             if (Options.ProbeReply != TProbeReply::Normal) {
-                Answer(0x55);
+                Answer(LinkByte::ProbeAnswer);
                 State = TState::Probe;
                 IdentIndex = 0;
                 return;
             }
-            Answer(0x00);
-        } else if (byte == 0x00) {
-            Answer(0x00);
+            Answer(LinkByte::WakeAnswer);
+        } else if (byte == LinkByte::Wake) {
+            Answer(LinkByte::WakeAnswer);
             State = TState::Wake;
-        } else if (byte == 0x55 && State == TState::Probe &&
+        } else if (byte == LinkByte::ProbeContinuation && State == TState::Probe &&
                    Options.ProbeReply == TProbeReply::FiftyFiveThenIdent) {
             Answer(static_cast<std::uint8_t>('A' + IdentIndex++ % 26));
-        } else if (byte == 0x80) {
+        } else if (byte == IdentificationByte(1)) {
             if (!ident.empty())
                 Answer(static_cast<std::uint8_t>(ident[0]));
             State = TState::Ident2;
         }
         return;
     case TState::Ident2:
-        if (byte != 0x00)
+        if (byte != IdentificationByte(2))
             return restart();
-        Answer(0x55);
+        Answer(static_cast<std::uint8_t>(IdentificationRequiredAnswer(2)));
         State = TState::Ident3;
         return;
     case TState::Ident3:
-        if (byte != 0xA5)
+        if (byte != IdentificationByte(3))
             return restart();
-        Answer(0xF0);
+        Answer(static_cast<std::uint8_t>(IdentificationRequiredAnswer(3)));
         IdentIndex = 1;
         State = TState::IdentChars;
         return;
     case TState::IdentChars:
-        if (byte != 0x55)
+        if (byte != IdentificationByte(4))
             return restart();
         if (IdentIndex < ident.size())
             Answer(static_cast<std::uint8_t>(ident[IdentIndex]));
-        if (++IdentIndex == IdentLength)
+        if (++IdentIndex == IdentificationTextLength)
             State = TState::Link1;
         return;
     case TState::Link1:
-        if (byte != 0x00)
+        if (byte != LinkByte::LinkCheck)
             return restart();
         if (Options.EchoFirstLinkCheck)
-            Answer(0x00);
+            Answer(LinkByte::LinkCheck);
         State = TState::Link2;
         return;
     case TState::Link2:
-        if (byte != 0x00)
+        if (byte != LinkByte::LinkCheck)
             return restart();
-        Answer(0x00);
+        Answer(LinkByte::LinkCheck);
         State = TState::Header;
         return;
     case TState::Header:
-        if (byte == 0x00)
+        if (byte == LinkByte::Probe)
             return restart(); // no frame has an empty header: a new connect attempt
         [[fallthrough]];
     case TState::Body:
@@ -179,14 +171,15 @@ void TServerModel::HandleFrameByte(std::uint8_t byte)
         RequestLength = byte & 0x3F;
         Block = -1;
         Muted = false;
-        Answer(RequestLength == 0 ? 3 : 1);
+        Answer(RequestLength == 0 ? FrameByte::AckHeaderAlone : FrameByte::AckHeader);
         State = RequestLength == 0 ? TState::Check : TState::Body;
         return;
     case TState::Body: {
         Frame.push_back(static_cast<char>(byte));
         const std::size_t index = Frame.size() - 1;
-        if (index == 2 && static_cast<std::uint8_t>(Frame[1]) == 0xFF && byte >= 0x80) {
-            Block = byte - 0x80;
+        if (index == 2 && static_cast<std::uint8_t>(Frame[1]) == ReadOut::ReadRequestLead &&
+            byte >= ReadOut::ReadRequestBlockBase) {
+            Block = byte - ReadOut::ReadRequestBlockBase;
             if (Block == Options.FaultBlock && Options.Fault == TBlockFault::HangUp) {
                 HangUpNow = true;
                 return;
@@ -194,19 +187,20 @@ void TServerModel::HandleFrameByte(std::uint8_t byte)
             if (Block == Options.FaultBlock && Options.Fault == TBlockFault::Silence)
                 Muted = true;
         }
-        Answer(index == RequestLength ? 3 : 2);
+        Answer(index == RequestLength ? FrameByte::AckLastRequest : FrameByte::AckRequest);
         if (index == RequestLength)
             State = TState::Check;
         return;
     }
     case TState::Check: {
-        const bool checksumGood = FrameChecksum(Frame) == byte;
+        const bool checksumGood =
+            FrameChecksum(static_cast<std::uint8_t>(Frame[0]), Frame.substr(1)) == byte;
         Frame.push_back(static_cast<char>(byte));
         const auto header = static_cast<std::uint8_t>(Frame[0]);
-        const bool flagged = (header & 0x40) != 0;
+        const bool flagged = (header & FrameByte::HeaderFlag) != 0;
         const bool isRead = flagged && RequestLength == 2 && Block >= 0;
-        const bool isShutdown =
-            !flagged && RequestLength == 1 && static_cast<std::uint8_t>(Frame[1]) == 0x04;
+        const bool isShutdown = !flagged && RequestLength == 1 &&
+                                static_cast<std::uint8_t>(Frame[1]) == ReadOut::ShutdownCommand;
         SeenRequests.push_back(Frame);
         State = TState::Header;
         if (!checksumGood || (!isRead && !isShutdown)) {
@@ -218,20 +212,18 @@ void TServerModel::HandleFrameByte(std::uint8_t byte)
                 Answer(Nak);
                 return;
             }
-            Answer(7);
+            Answer(FrameByte::AckCommand);
             SeenShutdown = true;
             return;
         }
         const bool faulty = Block == Options.FaultBlock;
         Faulty = faulty && Options.Fault != TBlockFault::None;
-        const auto marker = static_cast<std::uint8_t>(ReadReplyCount + 64);
-        Answer(faulty && Options.Fault == TBlockFault::WrongAck ? 7 : marker);
+        const std::uint8_t marker = ReplyMarker(ReadReplyCount);
+        Answer(faulty && Options.Fault == TBlockFault::WrongAck ? FrameByte::AckCommand : marker);
         std::string data =
             Options.Memory.substr(static_cast<std::size_t>(Block) * ReadReplyCount, ReadReplyCount);
         data.resize(ReadReplyCount, '\0');
-        std::uint8_t sum = marker;
-        for (char d : data)
-            sum = RotateAdd(sum, static_cast<std::uint8_t>(d));
+        std::uint8_t sum = ReplyChecksum(ReadReplyCount, data);
         if (faulty && Options.Fault == TBlockFault::WrongChecksum)
             sum ^= 0x01;
         ReplyData = static_cast<char>(sum) + data;
@@ -243,7 +235,7 @@ void TServerModel::HandleFrameByte(std::uint8_t byte)
         return;
     }
     case TState::Poll:
-        if (byte != static_cast<std::uint8_t>(0xC1 + PollIndex)) {
+        if (byte != static_cast<std::uint8_t>(FrameByte::FirstPoll + PollIndex)) {
             Reset();
             Dispatch(byte);
             return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/constants.h"
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -26,7 +28,7 @@ enum class TBlockFault : std::uint8_t {
 
 // The server's memory size and the answer it gives to identification step 1 plus its 16
 // identification characters.
-inline constexpr std::size_t SimMemorySize = 1536;
+inline constexpr std::size_t SimMemorySize = ReadOut::MemorySize;
 std::string DefaultIdentification(); // "\x11VADOZIROZA" followed by six identification characters
 std::string PatternImage();          // the built-in 1536-byte memory image; no two blocks alike
 
