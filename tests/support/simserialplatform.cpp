@@ -17,6 +17,26 @@ TClock::TInstant TSimSerialPlatform::DeadlineAfterMs(std::int64_t ms) const
     return ClockRef.Now() + std::chrono::milliseconds(ms);
 }
 
+void TSimSerialPlatform::CancelWrites()
+{
+    {
+        std::lock_guard guard(HoldLock);
+        Cancelled.store(true);
+    }
+    HoldCond.notify_all();
+}
+
+void TSimSerialPlatform::HoldIfStruck(bool inWrite)
+{
+    if (!HoldArmed || HoldDone || (HoldWritesOnly && !inWrite) || !Line.Struck())
+        return;
+    HoldDone = true;
+    std::unique_lock guard(HoldLock);
+    IsHolding.store(true);
+    HoldCond.wait(guard, [this] { return Cancelled.load(); });
+    IsHolding.store(false);
+}
+
 std::int32_t TSimSerialPlatform::Open(const std::string& deviceName)
 {
     if (Opened)
@@ -122,6 +142,7 @@ std::int32_t TSimSerialPlatform::FinishRead(std::int32_t& transferred)
         const TClock::TInstant deadline = std::min(ReadDeadline, intervalDeadline);
         const TClock::TInstant next = Line.NextArrival();
         if (next > deadline) {
+            HoldIfStruck(false);
             if (deadline == TClock::TInstant::max()) {
                 // Nothing will ever come and nothing ends the wait: a real port hangs here.
                 ++HangCount;
@@ -168,6 +189,7 @@ std::int32_t TSimSerialPlatform::FinishWrite(std::int32_t& transferred)
 {
     std::int32_t code = 0;
     if (WriteDone < WriteLength) {
+        HoldIfStruck(true);
         // The device takes nothing more: the wait ends at its deadline, at an unplug, or at once
         // when the writes were cancelled.
         const auto stop = [this] { return Cancelled.load() || Line.Gone(Plug); };

@@ -5,7 +5,9 @@
 #include "tests/support/simline.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 // The tool's end of a TSimLine, as a serial platform in simulated time. A transfer never blocks:
@@ -22,6 +24,17 @@ public:
     TSimSerialPlatform(TSimLine& line, TSimClock& clock) : Line(line), ClockRef(clock) {}
 
     int Hangs() const { return HangCount.load(); }
+
+    // Once the line's fault has struck, the first wait that would run its course holds the
+    // calling thread, for real, until CancelWrites: a Back or a close (both cancel writes)
+    // arrives while the worker waits there. With writesOnly, only a write's wait holds. Arm it
+    // before the worker starts.
+    void HoldOnceStruck(bool writesOnly = false)
+    {
+        HoldArmed = true;
+        HoldWritesOnly = writesOnly;
+    }
+    bool Holding() const { return IsHolding.load(); }
     std::string LastOpenedName() const { return OpenedName; } // worker thread's view
 
     // ---- TSerialPlatform ----------------------------------------------------------------------
@@ -40,7 +53,7 @@ public:
     std::int32_t StartWrite(const void* buffer, std::int32_t length) override;
     bool WritePending() const override { return WriteIsPending; }
     std::int32_t FinishWrite(std::int32_t& transferred) override;
-    void CancelWrites() override { Cancelled.store(true); }
+    void CancelWrites() override;
     std::int32_t ClearCommError(std::uint32_t* errors, std::int32_t* inputCount) override;
     bool ErrorStateBlocks() const override { return false; }
     std::int32_t GetModemStatus(std::uint32_t& status) override;
@@ -58,6 +71,7 @@ private:
     // 0 while the device is there; EBADF closed, EIO unplugged since the open.
     std::int32_t Usable() const;
     TClock::TInstant DeadlineAfterMs(std::int64_t ms) const;
+    void HoldIfStruck(bool inWrite);
 
     TSimLine& Line;
     TSimClock& ClockRef;
@@ -68,6 +82,13 @@ private:
     TCommTimeouts Timeouts;
     std::atomic<bool> Cancelled{false};
     std::atomic<int> HangCount{0};
+
+    bool HoldArmed = false;
+    bool HoldWritesOnly = false;
+    bool HoldDone = false;
+    std::atomic<bool> IsHolding{false};
+    std::mutex HoldLock;
+    std::condition_variable HoldCond;
 
     std::uint8_t* ReadBuffer = nullptr;
     std::int32_t ReadLength = 0;
