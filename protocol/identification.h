@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // How the server identifies itself in bring-up: 19 exchanges of one byte and one required answer.
 // Step 1's answer and the identification characters of steps 4 to 19 form the 17-byte
@@ -10,8 +11,10 @@
 
 inline constexpr int IdentificationSteps = 19;
 inline constexpr std::size_t IdentificationTextLength = 17;
-// The compared beginning of the identification text (11 bytes).
-inline const std::string IdentificationPrefix = std::string("\x11") + "VADOZIROZA";
+// The compared beginning of the identification text.
+inline constexpr std::string_view IdentificationPrefix{"\x11"
+                                                       "VADOZIROZA"};
+inline constexpr std::size_t IdentificationPrefixLength = IdentificationPrefix.size(); // 11
 
 // "0" to "9" and "A" to "[" (91, not 90). Any int, -1 (no byte) included.
 bool IsIdentificationChar(int value);

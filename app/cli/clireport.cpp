@@ -7,20 +7,12 @@
 #include "app/cli/discoveryrecord.h"
 #include "app/cli/stoppoint.h"
 #include "app/core/platformfiles.h"
+#include "protocol/constants.h"
+#include "protocol/traceparser.h"
 
 #include <system_error>
 
 namespace {
-
-constexpr std::uint64_t MemorySize = 1536;
-
-// The device of the attempt-start entry ("USB" and the device, up to the first carriage return).
-std::string PortOfTrace(const std::string& trace)
-{
-    if (trace.rfind("USB", 0) != 0)
-        return "";
-    return trace.substr(3, trace.find('\r') - 3);
-}
 
 void Print(std::FILE* to, const std::string& line)
 {
@@ -49,7 +41,7 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
     TReadReport report;
     report.File = MessagePath(args.Output);
     report.ServerId = facts.ServerId;
-    report.Port = PortOfTrace(facts.Trace);
+    report.Port = TraceDevice(facts.Trace);
     report.ConnectTime = facts.ConnectTime;
     report.ReadTime = facts.ReadTime;
     report.TracePath = MessagePath(tracePath);
@@ -85,7 +77,7 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
             break;
         }
         report.Outcome = "success";
-        report.Message = CliText(cmDone, lang, {std::to_string(MemorySize), report.File});
+        report.Message = CliText(cmDone, lang, {std::to_string(ReadOut::MemorySize), report.File});
         report.Stage.clear();
         report.Block.reset();
         break;

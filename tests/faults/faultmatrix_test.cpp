@@ -3,10 +3,10 @@
 // at once by a retry against a healthy server. Each scenario is a test of its own, named after
 // its misbehaviour and position.
 
-#include "app/cli/tracewalk.h"
+#include "app/cli/verdicttexts.h"
+#include "protocol/traceparser.h"
 #include "serial/comport.h"
 #include "tests/faults/processcounts.h"
-#include "tests/faults/traceformat.h"
 #include "tests/support/simworker.h"
 
 #include <cctype>

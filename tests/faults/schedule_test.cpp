@@ -8,9 +8,9 @@
 // SRVDIAG_SCHEDULE_SEED=n replays the one schedule of seed n (a failure prints it);
 // SRVDIAG_SCHEDULES=n sets how many a run draws.
 
+#include "protocol/traceparser.h"
 #include "serial/comport.h"
 #include "tests/faults/processcounts.h"
-#include "tests/faults/traceformat.h"
 #include "tests/support/simworker.h"
 
 #include <chrono>
