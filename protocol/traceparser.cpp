@@ -77,62 +77,72 @@ void TTraceReader::Refuse(std::string why, bool unfinished)
         Refusal = TTraceError{Entries, std::move(why), unfinished};
 }
 
-std::vector<TTraceEntry> TTraceReader::Feed(const std::string& text)
+void TTraceReader::Append(const std::string& text)
 {
     if (Refusal)
-        return {};
+        return;
+    // What was read is dropped once it is the larger part, so appending stays linear.
+    if (Pos > Pending.size() / 2) {
+        Pending.erase(0, Pos);
+        Pos = 0;
+    }
     Pending += text;
-    return Split();
 }
 
-std::vector<TTraceEntry> TTraceReader::Split()
+std::optional<TTraceEntry> TTraceReader::Next()
 {
-    std::vector<TTraceEntry> out;
-    while (!Refusal) {
-        // A "!" right after a frame marks its failure; before a byte it belongs to that byte's
-        // entry.
-        if (AfterFrameSent && !Pending.empty() && Pending[0] == TraceMark::Failed) {
-            Pending.erase(0, 1);
-            TTraceEntry mark;
-            mark.Kind = TTraceEntry::FrameFailed;
-            out.push_back(std::move(mark));
-            AfterFrameSent = false;
-            ++Entries;
-            continue;
-        }
-        const std::size_t end = Pending.find(TraceMark::End);
-        if (end == std::string::npos)
-            break;
-        const std::string token = Pending.substr(0, end);
-        Pending.erase(0, end + 1);
-        std::optional<TTraceEntry> entry;
-        if (!Started) {
-            if (StartsWithAttemptMark(token)) {
-                entry.emplace();
-                entry->Kind = TTraceEntry::AttemptStart;
-                entry->Device = token.substr(AttemptStartLength);
-                Started = true;
-            }
-        } else {
-            entry = ParseEntry(token);
-        }
-        if (!entry) {
-            Refuse(Started ? "not a byte or frame entry" : NoAttemptStart);
-            break;
-        }
-        AfterFrameSent = entry->Kind == TTraceEntry::FrameSent;
-        out.push_back(std::move(*entry));
+    if (Refusal || Pos >= Pending.size())
+        return std::nullopt;
+    // A "!" right after a frame marks its failure; before a byte it belongs to that byte's entry.
+    if (AfterFrameSent && Pending[Pos] == TraceMark::Failed) {
+        ++Pos;
         ++Entries;
+        AfterFrameSent = false;
+        TTraceEntry mark;
+        mark.Kind = TTraceEntry::FrameFailed;
+        return mark;
     }
+    const std::size_t end = Pending.find(TraceMark::End, Pos);
+    if (end == std::string::npos)
+        return std::nullopt;
+    const std::string token = Pending.substr(Pos, end - Pos);
+    Pos = end + 1;
+    std::optional<TTraceEntry> entry;
+    if (!Started) {
+        if (StartsWithAttemptMark(token)) {
+            entry.emplace();
+            entry->Kind = TTraceEntry::AttemptStart;
+            entry->Device = token.substr(AttemptStartLength);
+            Started = true;
+        }
+    } else {
+        entry = ParseEntry(token);
+    }
+    if (!entry) {
+        Refuse(Started ? "not a byte or frame entry" : NoAttemptStart);
+        return std::nullopt;
+    }
+    AfterFrameSent = entry->Kind == TTraceEntry::FrameSent;
+    ++Entries;
+    return entry;
+}
+
+std::vector<TTraceEntry> TTraceReader::Feed(const std::string& text)
+{
+    Append(text);
+    std::vector<TTraceEntry> out;
+    while (auto entry = Next())
+        out.push_back(std::move(*entry));
     return out;
 }
 
 void TTraceReader::Finish()
 {
-    if (Refusal || Pending.empty())
+    if (Refusal || Pos >= Pending.size())
         return;
-    Refuse(!Started && !StartsWithAttemptMark(Pending) ? NoAttemptStart
-                                                       : "the record ends inside an entry",
+    const std::string rest = Pending.substr(Pos);
+    Refuse(!Started && !StartsWithAttemptMark(rest) ? NoAttemptStart
+                                                    : "the record ends inside an entry",
            true);
 }
 

@@ -38,21 +38,27 @@ struct TTraceError
     bool Unfinished = false; // the text ends inside this entry
 };
 
-// Reads a trace in pieces as the worker appends to it (a live record), or all at once.
+// Reads a trace in pieces as the worker appends to it (a live record), or all at once. Entries
+// are taken one at a time, so a reader that has seen enough stops without parsing the rest.
 class TTraceReader
 {
 public:
-    // The entries that text completes, in order. After a malformed entry nothing more is read.
+    // More of the record.
+    void Append(const std::string& text);
+    // The next whole entry; none when the text so far holds no further whole entry, or after a
+    // malformed one (Error).
+    std::optional<TTraceEntry> Next();
+    // Append, then every whole entry.
     std::vector<TTraceEntry> Feed(const std::string& text);
     // The record is over: a rest that is no whole entry becomes the error.
     void Finish();
     const std::optional<TTraceError>& Error() const { return Refusal; }
 
 private:
-    std::vector<TTraceEntry> Split();
     void Refuse(std::string why, bool unfinished = false);
 
     std::string Pending;
+    std::size_t Pos = 0; // where the next entry begins in Pending
     std::size_t Entries = 0;
     bool Started = false;        // the attempt-start entry was read
     bool AfterFrameSent = false; // the last entry was a frame sent: a "!" may follow

@@ -485,10 +485,16 @@ struct TTraceWalker::TState
         ++Entries;
     }
 
-    void TakeEntries(const std::vector<TTraceEntry>& entries)
+    // The entries the reader holds, one at a time, until the walk or the reader finds the
+    // record damaged.
+    void TakeEntries()
     {
-        for (const TTraceEntry& entry : entries)
-            TakeEntry(entry);
+        while (!Error) {
+            const std::optional<TTraceEntry> entry = Reader.Next();
+            if (!entry)
+                break;
+            TakeEntry(*entry);
+        }
         const auto& refusal = Reader.Error();
         if (!refusal || Error)
             return;
@@ -501,7 +507,7 @@ struct TTraceWalker::TState
     void Close()
     {
         Reader.Finish();
-        TakeEntries({});
+        TakeEntries();
         if (Error || Phase == TPhase::Ended)
             return;
         switch (Phase) {
@@ -559,7 +565,8 @@ TTraceWalker& TTraceWalker::operator=(TTraceWalker&&) noexcept = default;
 
 std::vector<TTraceStep> TTraceWalker::Feed(const std::string& text)
 {
-    State->TakeEntries(State->Reader.Feed(text));
+    State->Reader.Append(text);
+    State->TakeEntries();
     return std::exchange(State->Out, {});
 }
 

@@ -1,6 +1,5 @@
 #include "protocol/constants.h"
 #include "protocol/frame.h"
-#include "worker/outputfile.h"
 #include "worker/serthread.h"
 #include "worker/workerhost.h"
 
@@ -54,7 +53,7 @@ void TSerThread::ReadMemory()
     // regular file: a FIFO would block the worker until some reader came, a device would take
     // the memory away without a trace.
     std::string error;
-    const long written = WriteOutputFile(DumpFileName(), buffer.data(), count, &error);
+    const long written = Host().WriteDump(DumpFileName(), buffer.data(), count, error);
     if (written >= 0 && written != static_cast<long>(count))
         error = std::generic_category().message(static_cast<int>(std::errc::no_space_on_device));
     SetDumpFileError(error);

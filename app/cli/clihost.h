@@ -58,6 +58,9 @@ struct TCliRunHooks
     // Takes the outcome once the worker has ended and Facts() is complete, instead of the loop
     // quitting with it.
     std::function<void(int code)> Finished;
+    // Writes the dump instead of the worker's own write to the file name (TWorkerHost::WriteDump).
+    // Called on the worker thread.
+    std::function<long(const char* data, std::size_t count, std::string& error)> WriteDump;
 };
 
 class TCliHost final : public TWorkerHost
@@ -98,6 +101,8 @@ public:
     void ShowProgress(std::uint8_t percent) override;
     void AddRecent() override {} // the command line keeps no recent-file list
     TExchangeObserver* ExchangeObserver() override;
+    long WriteDump(const std::filesystem::path& name, const char* data, std::size_t count,
+                   std::string& error) override;
 
 private:
     using TClock = std::chrono::steady_clock;

@@ -1,11 +1,13 @@
 #include "app/cli/clireport.h"
 
 #include "app/cli/cliargv.h"
+#include "app/cli/cliconsole.h"
 #include "app/cli/clihost.h"
 #include "app/cli/clijson.h"
 #include "app/cli/clitexts.h"
 #include "app/cli/discoveryrecord.h"
 #include "app/cli/stoppoint.h"
+#include "app/cli/terminaltext.h"
 #include "app/core/platformfiles.h"
 #include "protocol/constants.h"
 #include "protocol/traceparser.h"
@@ -16,8 +18,7 @@ namespace {
 
 void Print(std::FILE* to, const std::string& line)
 {
-    const std::string text = "srvdiag-cli: " + line + "\n";
-    std::fwrite(text.data(), 1, text.size(), to);
+    WriteText(to, "srvdiag-cli: " + TerminalText(line) + "\n");
 }
 
 } // namespace
@@ -50,10 +51,14 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
     report.Stage = stop.Stage;
     report.Block = stop.Block;
 
+    // A read-out that could not be moved to its name stays in the new file, named here.
+    std::string keptIn;
     const auto outputFailed = [&](const std::string& reason) {
         report.ExitCode = 1;
         report.Outcome = "output-file-error";
-        report.Message = CliText(cmCannotWrite, lang, {report.File, reason});
+        report.Message = keptIn.empty()
+                             ? CliText(cmCannotWrite, lang, {report.File, reason})
+                             : CliText(cmCannotWriteKept, lang, {report.File, reason, keptIn});
         report.Stage = "output-file";
         report.Block.reset();
     };
@@ -62,8 +67,11 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
                                           facts.ReadOutRan && facts.DumpError.empty());
     std::string error;
     const bool kept = keep && CompleteFileReplacement(dump, error);
-    if (!kept)
+    if (!keep)
         AbandonFileReplacement(dump);
+    else if (!kept)
+        keptIn = MessagePath(dump.Temporary); // never thrown away (a sticky folder refuses the
+                                              // move over another user's file)
     if (kept) {
         std::error_code ignored;
         const std::uintmax_t size = std::filesystem::file_size(dump.Target, ignored);
@@ -140,7 +148,7 @@ void PrintReport(const TReadReport& report, const TCliArgs& args, std::FILE* err
     std::fflush(err);
     if (args.Json) {
         const std::string text = ReportJson(report) + "\n";
-        std::fwrite(text.data(), 1, text.size(), out);
+        WriteText(out, text);
         std::fflush(out);
     }
 }

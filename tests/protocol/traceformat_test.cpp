@@ -104,3 +104,32 @@ TEST(TraceFormat, TheDeviceIsTakenFromTheAttemptStart)
     EXPECT_EQ(TraceDevice(""), "");
     EXPECT_EQ(TraceDevice("<0\rUSB/dev/x\r"), "");
 }
+
+TEST(TraceFormat, EntriesAreReadOnlyAsFarAsTheyAreTaken)
+{
+    // A walk that has seen enough stops there: what follows, however long or damaged, is never
+    // parsed (explain reads files of up to 4 MB).
+    TTraceReader reader;
+    reader.Append("USB/dev/x\r<0\r<bad\r" + std::string(1 << 20, 'x'));
+    ASSERT_TRUE(reader.Next());
+    const auto entry = reader.Next();
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->Value, 0);
+    EXPECT_FALSE(reader.Error());
+    EXPECT_FALSE(reader.Next());
+    ASSERT_TRUE(reader.Error());
+    EXPECT_EQ(reader.Error()->Entry, 2u);
+
+    // Appended a little at a time, a long record reads as a whole one.
+    TTraceReader pieces;
+    pieces.Append("USB/dev/x\r");
+    std::size_t count = 0;
+    for (int i = 0; i < 20000; ++i) {
+        pieces.Append(i % 2 == 0 ? "<0\r" : ">-1\r");
+        while (pieces.Next())
+            ++count;
+    }
+    pieces.Finish();
+    EXPECT_FALSE(pieces.Error());
+    EXPECT_EQ(count, 20001u);
+}
