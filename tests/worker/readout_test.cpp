@@ -269,4 +269,3 @@ TEST_F(ReadOut, BadOutputFileIsFoundAfterTheWholeRead)
     }
     EXPECT_TRUE(fs::is_fifo(fifo));
 }
-
