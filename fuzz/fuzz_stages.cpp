@@ -20,25 +20,13 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <sstream>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
-
-// Bring-up pauses 200 ms after opening the port and 100 ms after the line change, for a real
-// device's sake. Here they would cap the run at three executions a second, so pauses below a
-// second return at once in this program (libFuzzer's own one-second ticks still sleep).
-extern "C" int nanosleep(const timespec* request, timespec* remaining)
-{
-    if (request != nullptr && request->tv_sec == 0)
-        return 0;
-    return static_cast<int>(syscall(SYS_nanosleep, request, remaining));
-}
 
 namespace {
 
@@ -55,6 +43,23 @@ std::string ReadFile(const fs::path& path)
     text << file.rdbuf();
     return text.str();
 }
+
+// Simulated time for the worker's pauses (200 ms after opening the port, 100 ms after the line
+// change): a sleep moves the clock on at once. The fuzz platform answers as soon as it is
+// written to, so nothing else in a run waits.
+class TFuzzClock final : public TClock
+{
+public:
+    TInstant Now() const override { return TInstant(TDuration(Ticks.load())); }
+    void SleepUntil(TInstant instant) override
+    {
+        if (instant > Now())
+            Ticks.store(instant.time_since_epoch().count());
+    }
+
+private:
+    std::atomic<TDuration::rep> Ticks{0};
+};
 
 class TFuzzLister final : public TDeviceLister
 {
@@ -80,6 +85,7 @@ public:
     std::filesystem::path IniPath() const override { return Ini; }
     TComPort& SerIF() override { return Port; }
     bool ShutdownChecked() const override { return Shutdown; }
+    TClock& Clock() override { return SimulatedTime; }
     void WakeMainThread() override
     {
         std::lock_guard guard(Lock);
@@ -132,6 +138,7 @@ private:
     std::atomic<std::uint8_t> PageValue{0};
     std::atomic<bool> NextOn{true};
     std::string Ini;
+    TFuzzClock SimulatedTime;
     TComPort Port;
     std::mutex Lock;
     std::condition_variable Cond;

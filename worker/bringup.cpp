@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -58,12 +57,12 @@ void TSerThread::BringUpLink()
         }
         opened = true;
         NotePortStep(TPortStep::Opened);
-        std::this_thread::sleep_for(LinkTiming::PauseAfterOpen);
+        Host().Clock().SleepFor(LinkTiming::PauseAfterOpen);
         port.FlowControl().SetDTR(dcEnable);
         NotePortStep(TPortStep::DtrOn);
         port.FlowControl().SetRTS(rcDisable);
         NotePortStep(TPortStep::RtsOff);
-        std::this_thread::sleep_for(LinkTiming::PauseAfterLineChange);
+        Host().Clock().SleepFor(LinkTiming::PauseAfterLineChange);
         port.PurgeInput();
         NotePortStep(TPortStep::InputPurged);
         port.SetTag(1);

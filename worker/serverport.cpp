@@ -2,9 +2,10 @@
 
 #include "serial/comport.h"
 
-std::unique_ptr<TComPort> MakeServerPort()
+std::unique_ptr<TComPort> MakeServerPort(std::unique_ptr<TSerialPlatform> platform)
 {
-    auto port = std::make_unique<TComPort>();
+    auto port =
+        platform ? std::make_unique<TComPort>(std::move(platform)) : std::make_unique<TComPort>();
     port->SetDeviceName("COM2");
     port->SetBaudRate(br9600);
     port->SetDataBits(db8);

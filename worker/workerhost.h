@@ -1,5 +1,6 @@
 #pragma once
 
+#include "serial/clock.h"
 #include "worker/outputfile.h"
 
 #include <cstddef>
@@ -51,6 +52,9 @@ public:
     virtual std::filesystem::path TracePath() const { return TraceFileNameFor(IniPath()); }
     virtual TComPort& SerIF() = 0;
     virtual bool ShutdownChecked() const = 0;
+    // The clock of the worker's pauses: the steady clock, or a simulated one in tests. Called
+    // on the worker thread.
+    virtual TClock& Clock() { return SteadyClock(); }
 
     // Called on the worker thread when bring-up cannot open the port: a host may explain a port
     // the user may not open or another program holds (OpenFailureHint) where its user sees it.

@@ -2,8 +2,8 @@
 
 #include "app/core/languagetable.h"
 #include "app/core/openfailurehint.h"
-#include "app/qt/qtdispatcher.h"
 #include "app/core/wizardmodel.h"
+#include "app/qt/qtdispatcher.h"
 #include "serial/comport.h"
 #include "worker/serthread.h"
 #include "worker/serverport.h"
@@ -35,8 +35,20 @@ TMain::TMain(QWidget* parent)
 }
 
 TMain::TMain(std::unique_ptr<TStages> stages, const QString& programPath, QWidget* parent)
-    : QWidget(parent), ProgramPath(programPath), PendingStages(std::move(stages)),
-      Port(MakeServerPort())
+    : TMain(std::move(stages), programPath, nullptr, SteadyClock(), parent)
+{
+}
+
+TMain::TMain(std::unique_ptr<TStages> stages, const QString& programPath,
+             std::unique_ptr<TSerialPlatform> platform, TClock& clock)
+    : TMain(std::move(stages), programPath, std::move(platform), clock, nullptr)
+{
+}
+
+TMain::TMain(std::unique_ptr<TStages> stages, const QString& programPath,
+             std::unique_ptr<TSerialPlatform> platform, TClock& clock, QWidget* parent)
+    : QWidget(parent), ProgramPath(programPath), PendingStages(std::move(stages)), ClockRef(&clock),
+      Port(MakeServerPort(std::move(platform)))
 {
     Port->SetMainThreadDispatcher(MakeQtDispatcher());
     CreateLayout();

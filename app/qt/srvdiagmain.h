@@ -17,6 +17,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class TComPort;
+class TSerialPlatform;
 class TSerThread;
 class TStages;
 
@@ -34,6 +35,9 @@ public:
     explicit TMain(QWidget* parent = nullptr);
     // For tests: given stages, and the program path the settings and trace files derive from.
     TMain(std::unique_ptr<TStages> stages, const QString& programPath, QWidget* parent = nullptr);
+    // For tests: also the port's platform and the clock of the worker's pauses.
+    TMain(std::unique_ptr<TStages> stages, const QString& programPath,
+          std::unique_ptr<TSerialPlatform> platform, TClock& clock);
     ~TMain() override;
 
     // ---- Handlers -------------------------------------------------------------------------------
@@ -57,6 +61,7 @@ public:
     void PortOpenFailed(const std::string& deviceName, const EComError& error) override;
     TComPort& SerIF() override { return *Port; }
     bool ShutdownChecked() const override { return ShutdownOn.load(); }
+    TClock& Clock() override { return *ClockRef; }
     void WakeMainThread() override;
     void ShowPage() override;
     void ShowProgress(std::uint8_t percent) override;
@@ -86,6 +91,9 @@ private slots:
     void ServeWorkerCalls(); // runs the worker's synchronized calls; queued by WakeMainThread
 
 private:
+    TMain(std::unique_ptr<TStages> stages, const QString& programPath,
+          std::unique_ptr<TSerialPlatform> platform, TClock& clock, QWidget* parent);
+
     void CreateLayout();     // controls, positions, captions, tab order (mainlayout.cpp)
     void CreateSaveDialog(); // savedialog.cpp
     void DoClos();
@@ -105,6 +113,7 @@ private:
     QString ProgramPath;
     TFilePaths Paths;                       // fixed before the worker starts
     std::unique_ptr<TStages> PendingStages; // handed to the worker on first activation
+    TClock* ClockRef = &SteadyClock();
     std::unique_ptr<TComPort> Port;
     std::atomic<bool> NextOn{true};      // copy of NextBut's enabled state
     std::atomic<bool> ShutdownOn{false}; // copy of ShutdnChk's check

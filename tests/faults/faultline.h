@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tests/support/faultwalk.h"
 #include "tools/serversim/serversim.h"
 
 #include <atomic>
@@ -8,39 +9,6 @@
 #include <mutex>
 #include <string>
 #include <thread>
-
-// Where in a read-out a misbehaviour strikes: which byte or frame of the tool it answers.
-enum class TFaultPosition : std::uint8_t {
-    Probe,    // the first 0x00 of a connect attempt
-    Wake,     // the first wake byte
-    Ident1,   // identification step 1 (0x80)
-    Ident2,   // step 2 (0x00)
-    Ident3,   // step 3 (0xA5)
-    Ident4,   // the first identification character (0x55)
-    Ident19,  // the last identification character
-    Link1,    // the first link-check byte (the server stays silent)
-    Link2,    // the second link-check byte (the server echoes it)
-    Shutdown, // the shutdown frame
-    Block0,
-    Block1,
-    Block63,
-    Block127,
-};
-
-enum class TFaultKind : std::uint8_t {
-    None,
-    Silence,       // no answer from the position on
-    WrongAnswer,   // the answer byte at the position is wrong (or comes where none is due)
-    WrongAck,      // the frame checksum byte is acknowledged wrongly
-    WrongChecksum, // the reply checksum does not match the data
-    ShortReply,    // the last byte of the frame's answer is missing
-    HangUp,        // the device vanishes when the position's byte arrives, as an unplug does
-    Stall,         // the position's byte is answered, then the device takes no more bytes
-};
-
-const char* FaultPositionName(TFaultPosition position);
-const char* FaultKindName(TFaultKind kind);
-int BlockOf(TFaultPosition position); // 0..127 for the block positions, -1 otherwise
 
 // A pseudo-terminal whose far side is a healthy server simulator seen through a relay that
 // misbehaves once, at one position. The relay follows the protocol from the tool's bytes, so the

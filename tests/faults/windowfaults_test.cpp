@@ -1,11 +1,12 @@
 // The real window with the real stages, against a server that stops answering at one position
-// of each stage: closing the window there ends everything within half a second, and Back there
-// lands on page 3 with the files as the read-out rules leave them.
+// of each stage, in simulated time: the worker is held in the wait at that position until the
+// window's close or Back arrives there. Closing the window ends everything within half a second
+// of simulated time, and Back lands on page 3 with the files as the read-out rules leave them.
 
 #include "app/qt/srvdiagmain.h"
 #include "serial/comport.h"
-#include "tests/faults/faultline.h"
-#include "tests/faults/linelister.h"
+#include "tests/support/simlister.h"
+#include "tests/support/simserialplatform.h"
 #include "worker/serthread.h"
 
 #include <QApplication>
@@ -65,9 +66,12 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(Dir.isValid());
-        Line = std::make_unique<TFaultLine>(Kind(), GetParam());
-        Main = std::make_unique<TMain>(MakeSerialStages(std::make_unique<TLineLister>(*Line)),
-                                       Dir.filePath("srvdiag"));
+        Line = std::make_unique<TSimLine>(Clock, TSimLine::Paced(), Kind(), GetParam());
+        auto platform = std::make_unique<TSimSerialPlatform>(*Line, Clock);
+        platform->HoldOnceStruck(Kind() == TFaultKind::Stall);
+        Platform = platform.get();
+        Main = std::make_unique<TMain>(MakeSerialStages(std::make_unique<TSimLister>(*Line)),
+                                       Dir.filePath("srvdiag"), std::move(platform), Clock);
         std::ofstream(Dump().toStdString(), std::ios::binary) << OldDump;
         Main->show();
         Main->activateWindow();
@@ -80,7 +84,7 @@ protected:
         ASSERT_EQ(Main->Page(), 4);
         Main->NextBut->click();
         // Stopped at the position: the stage waits there for an answer that does not come.
-        ASSERT_TRUE(QTest::qWaitFor([this] { return Line->Struck(); }, 20000));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return Platform->Holding(); }, 20000));
         ASSERT_TRUE(Main->Page() == 5 || Main->Page() == 6);
     }
 
@@ -103,16 +107,19 @@ protected:
 
     const std::string OldDump = "an earlier dump";
     QTemporaryDir Dir;
-    std::unique_ptr<TFaultLine> Line;
+    TSimClock Clock;
+    std::unique_ptr<TSimLine> Line;
+    TSimSerialPlatform* Platform = nullptr; // the window's port owns it
     std::unique_ptr<TMain> Main;
 };
 
 TEST_P(StageCut, CloseEndsWithinHalfASecond)
 {
-    const auto start = std::chrono::steady_clock::now();
+    // The clock stands still while the worker is held: the close arrives at this instant.
+    const auto start = Clock.Now();
     Main->close();
-    Main.reset();
-    const auto took = std::chrono::steady_clock::now() - start;
+    Main.reset(); // returns only once the worker has ended
+    const auto took = Clock.Now() - start;
     EXPECT_LT(took, std::chrono::milliseconds(500))
         << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
     // A read-out cut short keeps what it read; a connect leaves the earlier dump alone.

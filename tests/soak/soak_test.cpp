@@ -1,15 +1,13 @@
 // Soak: 500 consecutive read-outs in one process through one worker, as a user retrying all day
 // would make them, alternating a good read-out with one that a server fault ends. The server is
-// the simulator on a pseudo-terminal behind the fault relay (a hang-up plugs in a new one).
+// the server model on a simulated line behind the fault walk, in simulated time (a hang-up plugs
+// in a new device).
 // Resident memory, open descriptors and threads are printed after a warm-up and at the end, and
 // must stay flat.
 
 #include "serial/comport.h"
-#include "tests/faults/faultline.h"
-#include "tests/faults/linelister.h"
 #include "tests/faults/processcounts.h"
-#include "tests/support/testhost.h"
-#include "worker/serthread.h"
+#include "tests/support/simworker.h"
 
 #include <chrono>
 #include <cstdio>
@@ -74,25 +72,11 @@ TEST(Soak, FiveHundredReadOutsKeepMemoryDescriptorsAndThreadsFlat)
     TFigures start{}, end{};
     int good = 0, faulty = 0;
     {
-        TFaultLine line(TFaultKind::None, TFaultPosition::Probe);
-        TTestHost host((dir / "srvdiag.INI").string());
-        TSerThread worker(host, MakeSerialStages(std::make_unique<TLineLister>(line)));
-        host.Attach(worker);
-        const auto settle = [&] {
-            return host.Serve(
-                [&] { return worker.Suspended() && host.Page() != 5 && host.Page() != 6; },
-                std::chrono::seconds(30));
-        };
-        host.Start();
-        ASSERT_TRUE(host.ServeUntilParked());
-        host.Next();
-        ASSERT_TRUE(host.ServeUntilParked());
-        host.SetFileName(dump.string());
-        host.Next();
-        ASSERT_TRUE(host.ServeUntilParked());
-        host.Shutdown = true;
-        host.Next();
-        ASSERT_TRUE(host.ServeUntilParked());
+        TSimWorker sim(dir / "srvdiag.INI");
+        TSimLine& line = sim.Line;
+        TTestHost& host = sim.Host;
+        const auto settle = [&] { return sim.Settle(); };
+        ASSERT_TRUE(sim.ToPage4(dump.string(), true));
 
         for (int i = 0; i < ReadOuts; ++i) {
             if (i == WarmUp)
@@ -123,7 +107,7 @@ TEST(Soak, FiveHundredReadOutsKeepMemoryDescriptorsAndThreadsFlat)
             ASSERT_TRUE(settle());
         }
         end = Measure(); // in the same state as at the start: page 4, a server line waiting
-        host.Close();
+        sim.Close();
     }
     fs::remove_all(dir);
     const double seconds =

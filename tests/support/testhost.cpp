@@ -7,6 +7,11 @@
 
 TTestHost::TTestHost(std::string iniPath) : Ini(std::move(iniPath)) {}
 
+TTestHost::TTestHost(std::string iniPath, std::unique_ptr<TSerialPlatform> platform, TClock& clock)
+    : Ini(std::move(iniPath)), ClockPtr(&clock), Port(std::move(platform))
+{
+}
+
 void TTestHost::Attach(TSerThread& worker)
 {
     Worker = &worker;

@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -22,6 +23,8 @@ class TTestHost final : public TWorkerHost
 {
 public:
     explicit TTestHost(std::string iniPath = "srvdiag.INI");
+    // A host whose port runs on the given platform and whose worker pauses on the given clock.
+    TTestHost(std::string iniPath, std::unique_ptr<TSerialPlatform> platform, TClock& clock);
 
     void Attach(TSerThread& worker); // before the first Serve
 
@@ -52,6 +55,7 @@ public:
     std::filesystem::path IniPath() const override { return Ini; }
     TComPort& SerIF() override { return Port; }
     bool ShutdownChecked() const override { return Shutdown.load(); }
+    TClock& Clock() override { return *ClockPtr; }
     void WakeMainThread() override;
     void ShowPage() override;
     void ShowProgress(std::uint8_t percent) override { Progress.push_back(percent); }
@@ -68,6 +72,7 @@ private:
     std::atomic<bool> NextOn{true};
     std::string Ini;
     std::string FileName;
+    TClock* ClockPtr = &SteadyClock();
     TComPort Port;
 
     std::mutex WakeLock;

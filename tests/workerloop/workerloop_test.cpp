@@ -1,4 +1,5 @@
 #include "tests/support/scriptstages.h"
+#include "tests/support/simserialplatform.h"
 #include "tests/support/testhost.h"
 #include "worker/serthread.h"
 
@@ -9,7 +10,6 @@
 #include <future>
 #include <gtest/gtest.h>
 #include <memory>
-#include <pty.h>
 #include <sstream>
 #include <thread>
 #include <unistd.h>
@@ -323,38 +323,37 @@ TEST_F(WorkerLoop, CloseDuringAStageEndsWithoutRedraw)
 
 namespace {
 
-// A pseudo-terminal whose slave side stands in for the server's port.
-class TPtyPort
+// A simulated device that stands in for the server's port, on a host of its own: the worker's
+// port is the line's platform.
+class WorkerLoopPort : public WorkerLoop
 {
-public:
-    TPtyPort()
+protected:
+    void SetUp() override
     {
-        char name[256] = {};
-        int slave = -1;
-        if (::openpty(&Master, &slave, name, nullptr, nullptr) == 0) {
-            SlaveName = name;
-            ::close(slave);
-        }
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        Dir = fs::temp_directory_path() /
+              ("srvdiag_loopport_" + std::to_string(::getpid()) + "_" + name);
+        fs::create_directories(Dir);
+        Host =
+            std::make_unique<TTestHost>((Dir / "srvdiag.INI").string(),
+                                        std::make_unique<TSimSerialPlatform>(Line, Clock), Clock);
+        auto stages = std::make_unique<TScriptStages>();
+        Stages = stages.get();
+        Worker = std::make_unique<TSerThread>(*Host, std::move(stages));
+        Host->Attach(*Worker);
+        Host->Start();
+        ASSERT_TRUE(Host->ServeUntilParked());
     }
-    ~TPtyPort()
-    {
-        if (Master >= 0)
-            ::close(Master);
-    }
-    TPtyPort(const TPtyPort&) = delete;
-    TPtyPort& operator=(const TPtyPort&) = delete;
 
-    int Master = -1;
-    std::string SlaveName;
+    TSimClock Clock;
+    TSimLine Line{Clock};
 };
 
-TEST_F(WorkerLoop, CloseOnAFailurePageClosesThePortTheAttemptLeftOpen)
+TEST_F(WorkerLoopPort, CloseOnAFailurePageClosesThePortTheAttemptLeftOpen)
 {
-    TPtyPort pty;
-    ASSERT_FALSE(pty.SlaveName.empty());
     GoToPage4();
     // As bring-up leaves it: open, Tag 1 (set up while the worker is parked).
-    Host->SerIF().SetDeviceName(pty.SlaveName);
+    Host->SerIF().SetDeviceName(Line.DeviceName());
     Host->SerIF().Open();
     Host->SerIF().SetTag(1);
     Stages->ScriptConnect(TStageStep::Fail(3));
@@ -363,15 +362,14 @@ TEST_F(WorkerLoop, CloseOnAFailurePageClosesThePortTheAttemptLeftOpen)
     EXPECT_TRUE(Host->SerIF().Active()); // stays open on the failure page
     Host->Close();
     EXPECT_FALSE(Host->SerIF().Active());
+    EXPECT_FALSE(Line.Held());
 }
 
-TEST_F(WorkerLoop, CloseOnAnInputPageLeavesThePortAlone)
+TEST_F(WorkerLoopPort, CloseOnAnInputPageLeavesThePortAlone)
 {
-    TPtyPort pty;
-    ASSERT_FALSE(pty.SlaveName.empty());
     NextAndSettle();
     // Tag 0: not the worker's port to close.
-    Host->SerIF().SetDeviceName(pty.SlaveName);
+    Host->SerIF().SetDeviceName(Line.DeviceName());
     Host->SerIF().Open();
     Host->Close();
     EXPECT_TRUE(Host->SerIF().Active());
@@ -417,9 +415,9 @@ TEST(WorkerLoopClose, CallQueuedAfterTheCloseBeganWaitingIsServed)
     host.Next(); // page 5: the stage starts and waits
     ASSERT_TRUE(host.Serve([&] { return stages.InStage.load(); }));
 
+    // The close may begin to wait before or after the call is queued; either way it must serve it.
     worker.Terminate();
     auto closing = std::async(std::launch::async, [&] { worker.WaitFor(); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // let WaitFor start sleeping
     stages.Go.set_value();
     if (closing.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
         ADD_FAILURE() << "the close never served the worker's call";

@@ -1,6 +1,7 @@
 // srvdiag-serversim: serves a pseudo-terminal as the server would and prints its slave name.
 // Runs until interrupted (SIGINT, SIGTERM) or until a hang-up misbehaviour fires.
 
+#include "tools/serversim/realtime.h"
 #include "tools/serversim/simargs.h"
 #include "tools/serversim/simpty.h"
 
@@ -32,6 +33,8 @@ int main(int argc, char** argv)
             return 2;
         }
     }
+
+    LockProcessMemory();
 
     // Signals are taken by sigwait on this thread, so the serving thread never sees them.
     sigset_t signals;

@@ -1,5 +1,7 @@
 #include "tools/serversim/serversim.h"
 
+#include "tools/serversim/realtime.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
@@ -12,26 +14,6 @@
 
 namespace {
 
-constexpr std::uint8_t Nak = 0x15;
-constexpr std::uint8_t StrayFirst = 0xFE;
-constexpr std::uint8_t StraySecond = 0xFF;
-constexpr std::size_t IdentLength = 17;
-constexpr int ReadReplyCount = 12;
-
-std::uint8_t RotateAdd(std::uint8_t sum, std::uint8_t byte)
-{
-    const auto rotated = static_cast<std::uint8_t>((sum << 1) | (sum >> 7));
-    return static_cast<std::uint8_t>(rotated + byte);
-}
-
-std::uint8_t FrameChecksum(const std::string& headerAndRequest)
-{
-    auto c = static_cast<std::uint8_t>(headerAndRequest[0]);
-    for (std::size_t i = 1; i < headerAndRequest.size(); ++i)
-        c = RotateAdd(c, static_cast<std::uint8_t>(headerAndRequest[i]));
-    return static_cast<std::uint8_t>(0x80 | ((c + (c >> 6)) & 0x3F));
-}
-
 timespec ToTimespec(std::chrono::steady_clock::duration d)
 {
     const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(d).count();
@@ -41,11 +23,7 @@ timespec ToTimespec(std::chrono::steady_clock::duration d)
 } // namespace
 
 TServerSim::TServerSim(TSimOptions options)
-    : Options(std::move(options)),
-      ByteTime(Options.Baud == 0 ? TClock::duration::zero()
-                                 : std::chrono::duration_cast<TClock::duration>(
-                                       std::chrono::nanoseconds(11'000'000'000LL / Options.Baud))),
-      StopFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+    : StopFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), Model(std::move(options))
 {
 }
 
@@ -67,7 +45,10 @@ void TServerSim::Serve(int fd)
 {
     pollfd fds[2] = {{fd, POLLIN, 0}, {StopFd, POLLIN, 0}};
     std::uint8_t buffer[256];
-    if (Options.StallAfter == 0u) {
+    // The tool gives each answer 50 ms: a busy machine must not make this thread miss that.
+    ServeInRealTime();
+    Epoch = TClock::now();
+    if (Model.StalledFromStart()) {
         StallUntilStop(StopToolSending(fd));
         return;
     }
@@ -90,34 +71,41 @@ void TServerSim::Serve(int fd)
         if (n <= 0)
             return; // EIO on a pty master: the slave side is gone
         const auto arrived = TClock::now();
+        bool hangUp = false;
         bool stall = false;
-        for (ssize_t i = 0; i < n && !HangUpNow && !stall; ++i) {
-            {
-                std::lock_guard guard(Lock);
-                Seen.push_back(static_cast<char>(buffer[i]));
-                if (Options.HangUpAfter != 0 && Seen.size() >= Options.HangUpAfter)
-                    HangUpNow = true;
-                stall = Options.StallAfter && Seen.size() >= *Options.StallAfter;
-            }
-            if (!HangUpNow)
-                Handle(buffer[i], arrived);
-        }
+        for (ssize_t i = 0; i < n && !hangUp && !stall; ++i)
+            Take(buffer[i], arrived, hangUp, stall);
         // The tool's side stops before the answer goes out: the answer must not let a byte of
         // the tool through first.
-        const int stalled = stall && !HangUpNow ? StopToolSending(fd) : -1;
+        const int stalled = stall ? StopToolSending(fd) : -1;
         const bool flushed = Flush(fd);
-        if (stall && !HangUpNow) {
+        if (stall) {
             StallUntilStop(stalled);
             return;
         }
-        if (!flushed)
+        if (!flushed || hangUp)
             return;
-        if (HangUpNow) {
-            std::lock_guard guard(Lock);
-            SeenHangUp = true;
-            return;
-        }
     }
+}
+
+void TServerSim::Take(std::uint8_t byte, TClock::time_point arrived, bool& hangUp, bool& stall)
+{
+    const TServerModel::TEffect effect = Model.Receive(
+        byte, std::chrono::duration_cast<TServerModel::TTime>(arrived - Epoch), Pending);
+    hangUp = effect == TServerModel::TEffect::HangUp;
+    stall = effect == TServerModel::TEffect::Stall;
+    std::lock_guard guard(Lock);
+    Seen.push_back(static_cast<char>(byte));
+    const auto& requests = Model.Requests();
+    SeenRequests.insert(SeenRequests.end(),
+                        requests.begin() + static_cast<std::ptrdiff_t>(SeenRequests.size()),
+                        requests.end());
+    const auto& blocks = Model.BlocksServed();
+    SeenBlocks.insert(SeenBlocks.end(),
+                      blocks.begin() + static_cast<std::ptrdiff_t>(SeenBlocks.size()),
+                      blocks.end());
+    SeenShutdown = Model.ShutdownSeen();
+    SeenHangUp = Model.HungUp();
 }
 
 // Stops the tool's side of a pseudo-terminal from sending, as towards a device whose input is
@@ -145,214 +133,17 @@ void TServerSim::StallUntilStop(int peer)
     }
 }
 
-void TServerSim::Reset()
-{
-    State = TState::Wake;
-    FirstProbe = true;
-    Muted = false;
-}
-
-void TServerSim::Answer(std::uint8_t byte)
-{
-    if (Options.Silent || Muted)
-        return;
-    // The answer starts when the byte it answers is fully received and the line back is free.
-    OutFree = std::max(OutFree, InFree) + ByteTime;
-    Pending.emplace_back(OutFree, byte);
-}
-
-void TServerSim::Handle(std::uint8_t byte, TClock::time_point arrived)
-{
-    // The byte is complete at the server one byte time after the line is free for it.
-    InFree = std::max(InFree, arrived) + ByteTime;
-    Dispatch(byte);
-}
-
-void TServerSim::Dispatch(std::uint8_t byte)
-{
-    const auto restart = [&] {
-        Reset();
-        Dispatch(byte);
-    };
-    const auto& ident = Options.Identification;
-    switch (State) {
-    case TState::Wake:
-    case TState::Probe:
-        if (byte == 0x00 && FirstProbe) {
-            FirstProbe = false;
-            if (Options.StrayBytes) {
-                Answer(StrayFirst);
-                Answer(StraySecond);
-            }
-            if (Options.ProbeReply != TProbeReply::Normal) {
-                Answer(0x55);
-                State = TState::Probe;
-                IdentIndex = 0;
-                return;
-            }
-            Answer(0x00);
-        } else if (byte == 0x00) {
-            Answer(0x00);
-            State = TState::Wake;
-        } else if (byte == 0x55 && State == TState::Probe &&
-                   Options.ProbeReply == TProbeReply::FiftyFiveThenIdent) {
-            Answer(static_cast<std::uint8_t>('A' + IdentIndex++ % 26));
-        } else if (byte == 0x80) {
-            if (!ident.empty())
-                Answer(static_cast<std::uint8_t>(ident[0]));
-            State = TState::Ident2;
-        }
-        return;
-    case TState::Ident2:
-        if (byte != 0x00)
-            return restart();
-        Answer(0x55);
-        State = TState::Ident3;
-        return;
-    case TState::Ident3:
-        if (byte != 0xA5)
-            return restart();
-        Answer(0xF0);
-        IdentIndex = 1;
-        State = TState::IdentChars;
-        return;
-    case TState::IdentChars:
-        if (byte != 0x55)
-            return restart();
-        if (IdentIndex < ident.size())
-            Answer(static_cast<std::uint8_t>(ident[IdentIndex]));
-        if (++IdentIndex == IdentLength)
-            State = TState::Link1;
-        return;
-    case TState::Link1:
-        if (byte != 0x00)
-            return restart();
-        if (Options.EchoFirstLinkCheck)
-            Answer(0x00);
-        State = TState::Link2;
-        return;
-    case TState::Link2:
-        if (byte != 0x00)
-            return restart();
-        Answer(0x00);
-        State = TState::Header;
-        return;
-    case TState::Header:
-        if (byte == 0x00)
-            return restart(); // no frame has an empty header: a new connect attempt
-        [[fallthrough]];
-    case TState::Body:
-    case TState::Check:
-    case TState::Poll:
-        HandleFrameByte(byte);
-        return;
-    }
-}
-
-void TServerSim::HandleFrameByte(std::uint8_t byte)
-{
-    switch (State) {
-    case TState::Header:
-        Frame.assign(1, static_cast<char>(byte));
-        RequestLength = byte & 0x3F;
-        Block = -1;
-        Muted = false;
-        Answer(RequestLength == 0 ? 3 : 1);
-        State = RequestLength == 0 ? TState::Check : TState::Body;
-        return;
-    case TState::Body: {
-        Frame.push_back(static_cast<char>(byte));
-        const std::size_t index = Frame.size() - 1;
-        if (index == 2 && static_cast<std::uint8_t>(Frame[1]) == 0xFF && byte >= 0x80) {
-            Block = byte - 0x80;
-            if (Block == Options.FaultBlock && Options.Fault == TBlockFault::HangUp) {
-                HangUpNow = true;
-                return;
-            }
-            if (Block == Options.FaultBlock && Options.Fault == TBlockFault::Silence)
-                Muted = true;
-        }
-        Answer(index == RequestLength ? 3 : 2);
-        if (index == RequestLength)
-            State = TState::Check;
-        return;
-    }
-    case TState::Check: {
-        const bool checksumGood = FrameChecksum(Frame) == byte;
-        Frame.push_back(static_cast<char>(byte));
-        const auto header = static_cast<std::uint8_t>(Frame[0]);
-        const bool flagged = (header & 0x40) != 0;
-        const bool isRead = flagged && RequestLength == 2 && Block >= 0;
-        const bool isShutdown =
-            !flagged && RequestLength == 1 && static_cast<std::uint8_t>(Frame[1]) == 0x04;
-        {
-            std::lock_guard guard(Lock);
-            SeenRequests.push_back(Frame);
-        }
-        State = TState::Header;
-        if (!checksumGood || (!isRead && !isShutdown)) {
-            Answer(Nak);
-            return;
-        }
-        if (isShutdown) {
-            if (Options.RefuseShutdown) {
-                Answer(Nak);
-                return;
-            }
-            Answer(7);
-            std::lock_guard guard(Lock);
-            SeenShutdown = true;
-            return;
-        }
-        const bool faulty = Block == Options.FaultBlock;
-        Faulty = faulty && Options.Fault != TBlockFault::None;
-        const auto marker = static_cast<std::uint8_t>(ReadReplyCount + 64);
-        Answer(faulty && Options.Fault == TBlockFault::WrongAck ? 7 : marker);
-        std::string data =
-            Options.Memory.substr(static_cast<std::size_t>(Block) * ReadReplyCount, ReadReplyCount);
-        data.resize(ReadReplyCount, '\0');
-        std::uint8_t sum = marker;
-        for (char d : data)
-            sum = RotateAdd(sum, static_cast<std::uint8_t>(d));
-        if (faulty && Options.Fault == TBlockFault::WrongChecksum)
-            sum ^= 0x01;
-        ReplyData = static_cast<char>(sum) + data;
-        if (faulty && Options.Fault == TBlockFault::ShortReply)
-            ReplyData.pop_back();
-        ReplyCount = ReadReplyCount;
-        PollIndex = 0;
-        State = TState::Poll;
-        return;
-    }
-    case TState::Poll:
-        if (byte != static_cast<std::uint8_t>(0xC1 + PollIndex)) {
-            Reset();
-            Dispatch(byte);
-            return;
-        }
-        if (PollIndex < ReplyData.size())
-            Answer(static_cast<std::uint8_t>(ReplyData[PollIndex]));
-        if (++PollIndex == static_cast<std::size_t>(ReplyCount) + 1) {
-            State = TState::Header;
-            if (!Muted && !Faulty && !Options.Silent) {
-                std::lock_guard guard(Lock);
-                SeenBlocks.push_back(Block);
-            }
-        }
-        return;
-    default:
-        return;
-    }
-}
-
 bool TServerSim::Flush(int fd)
 {
     std::size_t i = 0;
     while (i < Pending.size()) {
         auto now = TClock::now();
-        if (Pending[i].first > now) {
+        const auto due = [&](std::size_t k) {
+            return Epoch + std::chrono::duration_cast<TClock::duration>(Pending[k].At);
+        };
+        if (due(i) > now) {
             pollfd stop{StopFd, POLLIN, 0};
-            const timespec wait = ToTimespec(Pending[i].first - now);
+            const timespec wait = ToTimespec(due(i) - now);
             const int r = ppoll(&stop, 1, &wait, nullptr);
             if (r > 0)
                 return false;
@@ -362,9 +153,8 @@ bool TServerSim::Flush(int fd)
         }
         std::uint8_t out[256];
         std::size_t count = 0;
-        while (i + count < Pending.size() && count < sizeof out &&
-               Pending[i + count].first <= now) {
-            out[count] = Pending[i + count].second;
+        while (i + count < Pending.size() && count < sizeof out && due(i + count) <= now) {
+            out[count] = Pending[i + count].Byte;
             ++count;
         }
         std::size_t done = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/servermodel.h"
 #include "tools/serversim/simoptions.h"
 
 #include <chrono>
@@ -9,8 +10,10 @@
 #include <string>
 #include <vector>
 
-// The server's side of the serial link: answers the tool's probe, wake, identification, link
-// check and framed requests byte by byte, from a memory image, and misbehaves on request.
+// The server's side of the serial link on a descriptor, in real time: the server model answers
+// the tool's probe, wake, identification, link check and framed requests byte by byte, from a
+// memory image, and misbehaves on request; this drives it from the descriptor's bytes and sends
+// each answer at the instant the model gives.
 //
 // Serve() works on any open descriptor, typically the master side of a pseudo-terminal whose
 // slave the tool opens. It returns on Stop() (from any thread), on hang-up of the peer (POLLHUP
@@ -37,50 +40,21 @@ public:
     std::string ReceivedBytes() const;         // every byte received, in order
 
 private:
-    enum class TState : std::uint8_t {
-        Wake,
-        Probe,
-        Ident2,
-        Ident3,
-        IdentChars,
-        Link1,
-        Link2,
-        Header,
-        Body,
-        Check,
-        Poll
-    };
     using TClock = std::chrono::steady_clock;
 
-    void Handle(std::uint8_t byte, TClock::time_point arrived);
-    void Dispatch(std::uint8_t byte);
-    void HandleFrameByte(std::uint8_t byte);
-    void Reset();
-    void Answer(std::uint8_t byte);
+    void Take(std::uint8_t byte, TClock::time_point arrived, bool& hangUp, bool& stall);
     bool Flush(int fd); // false when stopped while waiting or the write failed
     int StopToolSending(int fd);
     void StallUntilStop(int peer);
 
-    const TSimOptions Options;
-    const TClock::duration ByteTime;
     int StopFd = -1;
     std::function<void()> OnStall;
 
-    // Protocol state, touched by the serving thread only.
-    TState State = TState::Wake;
-    bool FirstProbe = true;
-    std::size_t IdentIndex = 0;
-    std::string Frame; // header, request bytes, checksum as received
-    std::size_t RequestLength = 0;
-    int ReplyCount = 0;
-    int Block = -1;
-    bool Muted = false;  // the current frame goes unanswered
-    bool Faulty = false; // the current frame's reply is spoilt on purpose
-    bool HangUpNow = false;
-    std::string ReplyData; // reply checksum then data bytes, clocked out by the poll bytes
-    std::size_t PollIndex = 0;
-    TClock::time_point InFree{}, OutFree{}; // when each direction of the modelled line is free
-    std::vector<std::pair<TClock::time_point, std::uint8_t>> Pending;
+    // The protocol is the model's; the serving thread alone drives it, and copies what it saw
+    // into the observations below after each byte.
+    TServerModel Model;
+    TClock::time_point Epoch; // the model's time zero
+    std::vector<TServerModel::TAnswer> Pending;
 
     mutable std::mutex Lock; // guards the observations below
     std::vector<std::string> SeenRequests;

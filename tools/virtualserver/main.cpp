@@ -2,6 +2,7 @@
 // USB, so that the program finds it through libudev and opens it as /dev/ttyACM0, exactly as a
 // plugged-in server. The server simulator answers on the pseudo-terminal behind the node.
 
+#include "tools/serversim/realtime.h"
 #include "tools/serversim/serversim.h"
 #include "tools/virtualserver/childprocess.h"
 #include "tools/virtualserver/linerecorder.h"
@@ -185,6 +186,7 @@ int main(int argc, char** argv)
     }
     try {
         EnsurePreloaded(argv);
+        LockProcessMemory();
         const sigset_t signals = BlockChildSignals();
         return Run(options, signals);
     } catch (const std::exception& e) {

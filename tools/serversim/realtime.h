@@ -1,0 +1,8 @@
+#pragma once
+
+// Keeps a simulator in step with the tool's deadlines (50 ms per answer) on a busy machine, where
+// the process may: the calling thread runs under the real-time FIFO policy, and the process's
+// memory stays resident. Where the system refuses (no privilege, a container's limits), nothing
+// changes and nothing is said: the simulator then runs as any thread does.
+void ServeInRealTime();   // the calling thread
+void LockProcessMemory(); // all pages, present and future; a program's main calls it once
