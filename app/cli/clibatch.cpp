@@ -2,6 +2,7 @@
 
 #include "app/cli/batchtexts.h"
 #include "app/cli/cliargv.h"
+#include "app/cli/cliconsole.h"
 #include "app/cli/clihost.h"
 #include "app/cli/cliloop.h"
 #include "app/cli/clireport.h"
@@ -17,8 +18,7 @@ namespace {
 
 void PrintLine(std::FILE* stream, const std::string& line)
 {
-    const std::string text = TerminalText(line) + "\n";
-    std::fwrite(text.data(), 1, text.size(), stream);
+    WriteText(stream, TerminalText(line) + "\n");
     std::fflush(stream);
 }
 
@@ -192,7 +192,7 @@ void TCliBatch::RunEnded(int /*code*/)
     PrintReport(line, lineArgs, stderr, stdout);
     if (Args.Json) {
         const std::string json = ReportJson(report) + "\n";
-        std::fwrite(json.data(), 1, json.size(), stdout);
+        WriteText(stdout, json);
         std::fflush(stdout);
     }
 

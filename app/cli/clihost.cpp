@@ -1,5 +1,6 @@
 #include "app/cli/clihost.h"
 
+#include "app/cli/cliconsole.h"
 #include "app/cli/cliloop.h"
 #include "app/cli/clitexts.h"
 #include "app/cli/protocollog.h"
@@ -180,8 +181,7 @@ void TCliHost::PrintLog(const std::string& lines)
     if (lines.empty())
         return;
     Print(Progress.Finish());
-    const std::string text = TerminalLines(lines);
-    std::fwrite(text.data(), 1, text.size(), stderr);
+    WriteText(stderr, TerminalLines(lines));
     std::fflush(stderr);
 }
 
@@ -189,6 +189,6 @@ void TCliHost::Print(const std::string& text)
 {
     if (text.empty() || ProgressOut == nullptr)
         return;
-    std::fwrite(text.data(), 1, text.size(), ProgressOut);
+    WriteText(ProgressOut, text);
     std::fflush(ProgressOut);
 }

@@ -2,7 +2,7 @@
 
 #include "app/cli/cliargs.h"
 #include "app/cli/progressline.h"
-#include "app/cli/tracewalk.h"
+#include "protocol/tracewalk.h"
 #include "worker/workerhost.h"
 
 #include <atomic>

@@ -1,9 +1,11 @@
 #include "app/cli/explaincommand.h"
 
 #include "app/cli/cliargv.h"
+#include "app/cli/cliconsole.h"
 #include "app/cli/clijson.h"
 #include "app/cli/terminaltext.h"
 #include "app/core/platformfiles.h"
+#include "serial/devicename.h"
 
 #include <system_error>
 
@@ -44,6 +46,10 @@ std::string NumberOrNull(int value)
 std::optional<std::string> ReadTrace(const std::filesystem::path& path, std::string& content,
                                      bool dutch)
 {
+    // A name Windows reads as a device (COM1:, \\.\COM5) is refused before anything looks at
+    // it: opening a serial port raises its modem lines.
+    if (NamesADevice(path))
+        return dutch ? "is geen gewoon bestand" : "is not a regular file";
     if (std::optional<TFileStart> start = ReadRegularFileStart(path, MostTraceBytes)) {
         if (!start->Whole)
             return dutch ? "is te groot voor een trace" : "is too large to be a trace";
@@ -130,27 +136,27 @@ int RunExplain(const std::filesystem::path& trace, bool json, std::uint8_t langI
     const std::string name = MessagePath(trace);
     std::string content;
     if (const auto why = ReadTrace(trace, content, nl)) {
-        std::fprintf(err, "srvdiag-cli: %s %s\n", TerminalText(name).c_str(), why->c_str());
+        WriteText(err, "srvdiag-cli: " + TerminalText(name) + " " + *why + "\n");
         if (json) {
             TTraceWalk none;
             none.Error = *why;
-            std::fputs(ExplainJson(none, name, langIndex).c_str(), out);
+            WriteText(out, ExplainJson(none, name, langIndex));
         }
         return ExitNoTrace;
     }
     const TTraceWalk walk = WalkTrace(content);
     if (walk.Error) {
-        std::fprintf(err,
-                     nl ? "srvdiag-cli: %s is geen trace van dit programma (%s)\n"
-                        : "srvdiag-cli: %s is not a trace of this program (%s)\n",
-                     TerminalText(name).c_str(), TerminalText(*walk.Error).c_str());
+        WriteText(err, "srvdiag-cli: " + TerminalText(name) +
+                           (nl ? " is geen trace van dit programma ("
+                               : " is not a trace of this program (") +
+                           TerminalText(*walk.Error) + ")\n");
         if (json)
-            std::fputs(ExplainJson(walk, name, langIndex).c_str(), out);
+            WriteText(out, ExplainJson(walk, name, langIndex));
         return ExitNotATrace;
     }
     const std::string text =
         json ? ExplainJson(walk, name, langIndex) : TerminalLines(ExplainText(walk, langIndex));
-    std::fwrite(text.data(), 1, text.size(), out);
+    WriteText(out, text);
     std::fflush(out);
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "app/cli/outputname.h"
 
 #include "app/cli/cliargv.h"
+#include "protocol/identification.h"
 
 #include <array>
 #include <regex>
@@ -9,8 +10,8 @@
 namespace {
 
 constexpr std::array<const char*, 3> Placeholders{"{id}", "{n}", "{time}"};
-constexpr std::size_t IdPrefixLength = 11; // 0x11 and "VADOZIROZA"
-constexpr std::size_t IdValueLength = 6;
+// The six identification characters after the compared prefix (0x11 and "VADOZIROZA").
+constexpr std::size_t IdValueLength = IdentificationTextLength - IdentificationPrefixLength;
 
 bool HoldsPlaceholder(const std::string& text)
 {
@@ -42,9 +43,9 @@ std::string OutputPatternProblem(const std::filesystem::path& pattern, bool repe
 
 std::string IdPlaceholderValue(const std::string& serverIdText)
 {
-    if (serverIdText.size() < IdPrefixLength + IdValueLength)
+    if (serverIdText.size() < IdentificationPrefixLength + IdValueLength)
         return "unknown";
-    return serverIdText.substr(IdPrefixLength, IdValueLength);
+    return serverIdText.substr(IdentificationPrefixLength, IdValueLength);
 }
 
 std::filesystem::path ExpandOutputName(const std::filesystem::path& pattern, const std::string& id,

@@ -1,5 +1,6 @@
 #include "app/core/platformfiles.h"
-#include "serial/systemmessage.h"
+#include "serial/devicename.h"
+#include "serial/systemmessage_win32.h"
 
 #include <algorithm>
 #include <atomic>
@@ -32,22 +33,16 @@ bool IsRegularFile(HANDLE file)
 // The system's text for an error code.
 std::string SystemReason(DWORD code)
 {
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string reason = length > 0 && text != nullptr
-                             ? TrimSystemMessage(std::string(text, length))
-                             : "Error " + std::to_string(code);
-    if (text != nullptr)
-        LocalFree(text);
-    return reason;
+    std::string reason = WindowsErrorText(code);
+    return reason.empty() ? "Error " + std::to_string(code) : reason;
 }
 
 } // namespace
 
 std::optional<std::string> ReadRegularFile(const std::filesystem::path& path, std::size_t limit)
 {
+    if (NamesADevice(path))
+        return std::nullopt;
     THandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size{};
@@ -89,8 +84,11 @@ std::optional<TFileStart> ReadRegularFileStart(const std::filesystem::path& path
 
 bool ReplaceRegularFile(const std::filesystem::path& path, const std::string& content)
 {
-    // CreateFileW follows a symbolic link to its target, so the check is on what the name leads
-    // to; the replace below goes through the same name.
+    // A device name is refused before anything is opened. CreateFileW follows a symbolic link to
+    // its target, so the check is on what the name leads to; the replace below goes through the
+    // same name.
+    if (NamesADevice(path))
+        return false;
     bool exists = false;
     {
         THandle old(CreateFileW(path.c_str(), 0,
@@ -141,6 +139,12 @@ bool ReplaceRegularFile(const std::filesystem::path& path, const std::string& co
 std::optional<TFileReplacement> BeginFileReplacement(const std::filesystem::path& path,
                                                      std::string& error)
 {
+    // A device name is refused before anything is opened: even an open without access rights
+    // raises a serial port's modem lines.
+    if (NamesADevice(path)) {
+        error = "Not a regular file";
+        return std::nullopt;
+    }
     bool exists = false;
     {
         // CreateFileW follows a symbolic link, so the checks are on what the name leads to.
@@ -178,6 +182,10 @@ std::optional<TFileReplacement> BeginFileReplacement(const std::filesystem::path
         std::filesystem::path temporary = path;
         temporary += L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
                      std::to_wstring(counter++) + L".tmp";
+        if (NamesADevice(temporary)) {
+            error = "Not a regular file";
+            return std::nullopt;
+        }
         THandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file.Valid())

@@ -118,6 +118,8 @@ std::optional<TSettings> LoadSettingsFile(const std::filesystem::path& path)
 
 bool SaveSettingsFile(const std::filesystem::path& path, const std::string& content)
 {
+    if (path.empty()) // no folder to keep it in
+        return false;
     // A file that is there but cannot be read whole (the user may not read it, it is longer
     // than the bound) holds settings that were never loaded: replacing it would lose them.
     std::error_code failed;
