@@ -51,9 +51,11 @@ TCliParse ParseCliArgs(const std::vector<std::string>& arguments, const std::str
 {
     CLI::App app("Reads the memory of a server attached through USB and writes it to OUTPUT.",
                  "srvdiag-cli");
-    app.footer("Messages and progress go to standard error, the --json object to standard output.\n"
-               "Exit status: 0 success, 1 output-file error, 2 server not found, 3 communication "
-               "error, 4 port refused or busy, 64 bad arguments, 130 interrupted (Ctrl+C).");
+    app.footer(
+        "Messages and progress go to standard error, the --json object to standard output.\n"
+        "Exit status: 0 success, 1 output-file error, 2 server not found, 3 communication "
+        "error, 4 port refused or busy, 64 bad arguments, 130 interrupted (Ctrl+C; 143 SIGTERM, "
+        "129 SIGHUP).");
     bool showVersion = false;
     bool shutdown = false;
     std::string language = "en";

@@ -67,11 +67,12 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
                                           facts.ReadOutRan && facts.DumpError.empty());
     std::string error;
     const bool kept = keep && CompleteFileReplacement(dump, error);
+    // A complete read-out is never thrown away, also when the move is refused (in a sticky
+    // folder, over another user's file).
     if (!keep)
         AbandonFileReplacement(dump);
     else if (!kept)
-        keptIn = MessagePath(dump.Temporary); // never thrown away (a sticky folder refuses the
-                                              // move over another user's file)
+        keptIn = MessagePath(dump.Temporary);
     if (kept) {
         std::error_code ignored;
         const std::uintmax_t size = std::filesystem::file_size(dump.Target, ignored);
