@@ -1,10 +1,17 @@
 #pragma once
 
+#include <cstddef>
+
 // What the command line asks of the system it runs in (cliconsole_linux.cpp,
 // cliconsole_win32.cpp).
 
 // Whether the program's standard error is a terminal, where a progress display belongs.
 bool StandardErrorIsTerminal();
+
+// The width in columns of the terminal the program's standard output, or its standard error, is
+// on; 0 when it is not a terminal.
+std::size_t StandardOutputColumns();
+std::size_t StandardErrorColumns();
 
 // The value of an environment variable, or null when it is not set. Called before any other
 // thread runs.

@@ -1,5 +1,6 @@
 #include "app/cli/clihost.h"
 
+#include "app/cli/cliconsole.h"
 #include "app/cli/cliloop.h"
 #include "app/cli/clitexts.h"
 #include "app/cli/protocollog.h"
@@ -15,7 +16,8 @@ TCliHost::TCliHost(TCliLoop& loop, const TCliArgs& args, const std::filesystem::
                    std::unique_ptr<TStages> stages, const std::filesystem::path& iniPath,
                    const std::filesystem::path& tracePath, std::FILE* progress)
     : Loop(loop), Args(args), DumpFile(dumpFile), Ini(iniPath), Trace(tracePath),
-      ProgressOut(progress), Port(MakeServerPort()),
+      ProgressOut(progress), Progress(progress != nullptr ? StandardErrorColumns() : 0),
+      Port(MakeServerPort()),
       Log(args.Verbose ? std::make_unique<TProtocolLog>([&loop] { loop.Wake(); })
                        : std::make_unique<TProtocolLog>(nullptr)),
       PendingStages(std::move(stages))

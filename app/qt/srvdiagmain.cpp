@@ -2,8 +2,8 @@
 
 #include "app/core/languagetable.h"
 #include "app/core/openfailurehint.h"
-#include "app/qt/qtdispatcher.h"
 #include "app/core/wizardmodel.h"
+#include "app/qt/qtdispatcher.h"
 #include "serial/comport.h"
 #include "worker/serthread.h"
 #include "worker/serverport.h"
@@ -174,6 +174,7 @@ void TMain::DoLang()
     FileTxt->setText(Text(LangStr(LangIndexValue, 6)));
     FileTxt->adjustSize();
     SaveDlg->setWindowTitle(Text(LangStr(LangIndexValue, 7)));
+    ToolkitTexts.Apply(LangIndexValue);
 }
 
 void TMain::FileComboChange()
