@@ -188,7 +188,7 @@ void TCliBatch::RunEnded(int /*code*/)
     line.Message = RunPrefixText(RunNumber, id, Args.LangIndex) + report.Message;
     // An interrupted read-out leaves its trace too (the worker writes it after a Back in the
     // read-out): the line says where, so that no file beside the dumps goes unexplained.
-    if (report.TraceDue && report.NothingExchanged)
+    if (report.TraceDue && report.NothingExchanged && report.TraceError.empty())
         line.Message += "; " + CliText(cmNoTrace, Args.LangIndex);
     else if (report.TraceDue || (report.ExitCode == ExitInterrupted && facts.ReadOutRan))
         line.Message += "; " + TraceText(report.TracePath, report.TraceError, Args.LangIndex);

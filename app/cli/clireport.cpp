@@ -202,7 +202,7 @@ void PrintReport(const TReadReport& report, const TCliArgs& args, std::FILE* err
 {
     if (!(report.ExitCode == 0 && args.Quiet))
         Print(err, report.Message);
-    if (report.TraceDue && report.NothingExchanged)
+    if (report.TraceDue && report.NothingExchanged && report.TraceError.empty())
         Print(err, CliText(cmNoTrace, args.LangIndex));
     else if (report.TraceDue)
         Print(err,
