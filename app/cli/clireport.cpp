@@ -52,8 +52,8 @@ std::string NotFoundOnPortText(const TRunFacts& facts, const std::string& port,
                                const TStopPoint& stop, std::uint8_t lang)
 {
     const TTraceVerdict& v = facts.Verdict;
-    if (v.Fault == TTraceFault::NoAnswer &&
-        (v.Stage == TTraceStage::Probe || v.Stage == TTraceStage::Wake))
+    // Not even the probe's answer came: nothing answers on that port.
+    if (v.Fault == TTraceFault::NoAnswer && v.Stage == TTraceStage::Probe)
         return CliText(cmSilentServer, lang, {port});
     if (v.Fault == TTraceFault::IdentMismatch)
         return CliText(cmWrongIdentification, lang, {port, ReadableIdText(facts.ServerId)});
