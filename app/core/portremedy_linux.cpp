@@ -1,4 +1,4 @@
-#include "app/cli/portremedy.h"
+#include "app/core/portremedy.h"
 
 #include <grp.h>
 #include <sys/stat.h>

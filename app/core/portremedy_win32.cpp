@@ -1,4 +1,4 @@
-#include "app/cli/portremedy.h"
+#include "app/core/portremedy.h"
 
 // Windows has no device groups and no udev: a refused COM port is one another program holds or
 // one the administrator restricted; the remedy's text names the first (RuleInstalled stays
