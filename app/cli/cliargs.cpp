@@ -140,7 +140,8 @@ TCliParse ParseCliArgs(const std::vector<std::string>& arguments, const std::str
                    "causes it.");
     explainCommand
         ->add_option("TRACE", explainTrace,
-                     "The trace file (default: the one this program writes).")
+                     "The trace file (default: the most recent trace of the window, srvdiag, "
+                     "or of srvdiag-cli).")
         ->type_name("");
     explainCommand->add_flag("--json", explain.Json, "One JSON object on stdout instead of text.");
     explainCommand->fallthrough(); // --lang may also follow the subcommand
