@@ -129,4 +129,24 @@ TEST_F(CliMessages, ProgressBarOnANarrowTerminalDoesNotWrap)
     }
 }
 
+// Ctrl+C typed while the tool is connecting: the terminal shows ^C where the cursor stands, after
+// the connecting line, and the message that follows starts on a line of its own.
+TEST_F(CliMessages, MessageAfterCtrlCStartsOnALineOfItsOwn)
+{
+    TTerminal terminal;
+    // The terminal becomes the read-out's controlling terminal, as a shell's is: setsid gives it
+    // a session of its own, whose foreground group takes the typed Ctrl+C.
+    std::vector<std::string> argv{"/bin/sh", "-c", "exec setsid -c -w \"$@\" <\"$0\"",
+                                  terminal.DeviceName()};
+    for (const std::string& arg : Command({"--stall-after", "1"}, {Dump}))
+        argv.push_back(arg);
+    TProcess process(argv, {"LC_ALL=C"}, Dir.Path() + "/stdout", terminal.DeviceName());
+    ASSERT_TRUE(terminal.WaitFor("connecting to the server...", process, 30s)) << terminal.Output();
+    terminal.Type("\x03");
+    EXPECT_EQ(terminal.WaitForExit(process, 20s), 130) << terminal.Output();
+    EXPECT_NE(terminal.Output().find("^C\r\nsrvdiag-cli: interrupted; no dump was written\r\n"),
+              std::string::npos)
+        << terminal.Output();
+}
+
 } // namespace

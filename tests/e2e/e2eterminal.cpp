@@ -25,6 +25,12 @@ void TTerminal::SetColumns(unsigned short columns)
         throw std::runtime_error("cannot size the pseudo-terminal");
 }
 
+void TTerminal::Type(const std::string& text)
+{
+    if (write(Master, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+        throw std::runtime_error("cannot type on the pseudo-terminal");
+}
+
 TTerminal::~TTerminal()
 {
     if (Master >= 0)
