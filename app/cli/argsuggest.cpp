@@ -85,6 +85,7 @@ std::optional<std::string> CommandMeantByOutput(std::string_view output)
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
     std::vector<std::string> words;
+    words.reserve(CommandWords.size());
     for (const TCommandWord& command : CommandWords)
         words.emplace_back(command.Word);
     const std::optional<std::string> nearest = NearestWord(lower, words);
