@@ -2,9 +2,11 @@
 // any width, the report's JSON and the choice of trace for explain.
 
 #include "app/cli/clireport.h"
+#include "app/cli/clitexts.h"
 #include "app/cli/progressline.h"
 #include "app/cli/tracechoice.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -138,4 +140,26 @@ TEST(TraceChoice, NewestExistingTraceOfEitherProgramIsTaken)
     // A trace given by name is read whatever is newer.
     EXPECT_EQ(ExplainTraceFor("given.ERR", folder.Path / "srvdiag-cli", "own.ERR", 0, stderr),
               "given.ERR");
+}
+
+// Every message says the same in both languages: each value the English text shows, the Dutch
+// text shows too.
+TEST(CliTexts, BothLanguagesShowTheSameValues)
+{
+    for (int message = 0; message < cmMessageCount; ++message) {
+        SCOPED_TRACE(message);
+        const auto shown = [&](std::uint8_t lang) {
+            const std::string text =
+                CliText(static_cast<TCliMessage>(message), lang, {"\x01", "\x02", "\x03", "\x04"});
+            std::string values;
+            for (const char c : text)
+                if (c >= '\x01' && c <= '\x04')
+                    values += c;
+            std::sort(values.begin(), values.end());
+            return values;
+        };
+        EXPECT_EQ(shown(0), shown(1));
+        EXPECT_NE(CliText(static_cast<TCliMessage>(message), 1),
+                  CliText(static_cast<TCliMessage>(message), 0));
+    }
 }
