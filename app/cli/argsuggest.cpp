@@ -142,8 +142,9 @@ std::optional<std::string> NonNumericValue(const std::vector<std::string>& argum
 
 namespace {
 
-// Words of text appended to out, on lines of at most width columns that start with indent
-// spaces; the first line continues current (already in out's last line, of length used).
+// The words of text appended to out, on lines of at most width columns that start with indent
+// spaces; the first of them continues out's last line, which is used columns long. A word longer
+// than a line stands alone on its line.
 void AppendWrapped(std::string& out, std::size_t used, const std::string& text, std::size_t indent,
                    std::size_t width)
 {
@@ -184,9 +185,8 @@ std::string WrapText(const std::string& text, std::size_t width)
             continue;
         }
         const std::size_t lead = line.find_first_not_of(' ');
-        if (lead == std::string::npos) {
-            continue;
-        }
+        if (lead == std::string::npos)
+            continue; // blanks only: an empty line
         // An indented line with a gap is an option and its description: the description keeps
         // its column, or moves below the option when that column leaves it too little room.
         const std::size_t gap = lead > 0 ? line.find("  ", lead) : std::string::npos;
