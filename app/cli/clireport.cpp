@@ -5,9 +5,9 @@
 #include "app/cli/clijson.h"
 #include "app/cli/clitexts.h"
 #include "app/cli/discoveryrecord.h"
-#include "app/core/portremedy.h"
 #include "app/cli/stoppoint.h"
 #include "app/core/platformfiles.h"
+#include "app/core/portremedy.h"
 #include "app/core/sha256.h"
 
 #include <system_error>
