@@ -25,6 +25,7 @@ constexpr TTexts English = {
     "interrupted; the {1} bytes read so far are in {2}",
     "trace written to {1}; {2} tells what went wrong",
     "trace could not be written to {1}: {2}",
+    "cannot write {1}: {2}; the read-out is kept in {3}",
     "server not found on {1}: the server does not answer: is it switched on and connected?",
     "server not found on {1}: the identification text does not match: the device sent {2}",
     "cannot write {1}: the folder {2} does not exist",
@@ -50,6 +51,7 @@ constexpr TTexts Dutch = {
     "afgebroken; de {1} tot nu toe gelezen bytes staan in {2}",
     "trace geschreven naar {1}; {2} vertelt wat er misging",
     "trace kon niet worden geschreven naar {1}: {2}",
+    "kan {1} niet schrijven: {2}; de uitlezing staat in {3}",
     "server niet gevonden op {1}: de server antwoordt niet: staat hij aan en is hij aangesloten?",
     "server niet gevonden op {1}: de identificatietekst komt niet overeen: het apparaat stuurde "
     "{2}",

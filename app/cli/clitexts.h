@@ -25,6 +25,7 @@ enum TCliMessage : std::uint8_t {
     cmInterruptedPartial,  // {1} bytes, {2} file
     cmTraceWritten,        // {1} path, {2} the command that explains it
     cmTraceFailed,         // {1} path, {2} reason
+    cmCannotWriteKept,     // {1} file, {2} the system's reason, {3} where the read-out is
     cmSilentServer,        // {1} port
     cmWrongIdentification, // {1} port, {2} what the device sent
     cmNoOutputFolder,      // {1} file, {2} its folder

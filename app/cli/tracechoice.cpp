@@ -1,6 +1,8 @@
 #include "app/cli/tracechoice.h"
 
 #include "app/cli/cliargv.h"
+#include "app/cli/cliconsole.h"
+#include "app/cli/terminaltext.h"
 #include "app/core/filepaths.h"
 #include "app/core/userfolders.h"
 
@@ -69,8 +71,8 @@ std::filesystem::path ExplainTraceFor(const std::filesystem::path& given,
                                          : "the most recent trace, the window's (srvdiag): ")
                                    : (nl ? "de recentste trace, van srvdiag-cli: "
                                          : "the most recent trace, srvdiag-cli's: ")) +
-        MessagePath(newest->Path) + "\n";
-    std::fwrite(line.data(), 1, line.size(), err);
+        MessagePath(newest->Path);
+    WriteText(err, TerminalText(line) + "\n");
     std::fflush(err);
     return newest->Path;
 }

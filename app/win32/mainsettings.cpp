@@ -1,9 +1,11 @@
 #include "app/core/recentfiles.h"
 #include "app/core/settingsfile.h"
 #include "app/win32/mainwindow.h"
+#include "app/win32/widepath.h"
 
-// FileCombo's items are the recent files, its edit field the output file name, all as bytes of the
-// system's single-byte code page, as the settings file keeps them.
+// FileCombo's items are the recent files, as bytes of the system's single-byte code page as the
+// settings file keeps them; its edit field is the output file name in UTF-16 (a name the code
+// page cannot hold is used, but not kept among the recent files).
 
 namespace {
 
@@ -44,16 +46,9 @@ bool SameName(const std::string& a, const std::string& b)
 
 } // namespace
 
-std::string TMain::FileText() const
+std::wstring TMain::FileText() const
 {
-    const HWND box = Control(ctFileCombo);
-    const int length = GetWindowTextLengthA(box);
-    if (length <= 0)
-        return {};
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const int got = GetWindowTextA(box, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
-    return text;
+    return WideWindowText(Control(ctFileCombo));
 }
 
 void TMain::LoadSettings()
@@ -85,9 +80,12 @@ void TMain::SaveSettings()
 
 void TMain::AddRecent()
 {
+    const std::optional<std::string> name = AnsiName(FileText());
+    if (!name)
+        return; // the settings file could not hold it: the list stays as it is
     const HWND box = Control(ctFileCombo);
     TRecentFiles items = Items(box);
-    ::AddRecent(items, FileText(), SameName);
+    ::AddRecent(items, *name, SameName);
     SendMessageA(box, CB_RESETCONTENT, 0, 0);
     AddItems(box, items);
     SendMessageA(box, CB_SETCURSEL, 0, 0);

@@ -2,9 +2,8 @@
 
 #include "app/core/languagetable.h"
 #include "app/core/userfolders.h"
-#include "app/win32/ansipath.h"
-#include "app/win32/windowdispatcher.h"
 #include "app/core/wizardmodel.h"
+#include "app/win32/windowdispatcher.h"
 #include "serial/comport.h"
 #include "worker/serthread.h"
 #include "worker/serverport.h"
@@ -371,7 +370,7 @@ void TMain::ShowPage()
     }
 
     if (view.HandOverDumpFileName && WorkerThread)
-        WorkerThread->SetDumpFileName(AnsiPath(FileText()));
+        WorkerThread->SetDumpFileName(std::filesystem::path(FileText()));
 
     if (view.ClosePort && Port->Tag() > 0) {
         try {

@@ -94,7 +94,7 @@ private:
     // ---- Settings and recent files (mainsettings.cpp) -------------------------------------------
     void LoadSettings();
     void SaveSettings();
-    std::string FileText() const; // the editable text of FileCombo, as its bytes
+    std::wstring FileText() const; // the editable text of FileCombo, as UTF-16
 
     // ---- Placement (mainplacement.cpp) ----------------------------------------------------------
     void KeepOnScreen(); // a window restored where no screen is goes back into sight
