@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 // The command line's own texts for listing servers and reading many, in English (0) and Dutch
 // (1). Each is one line without its line end; those that start with "srvdiag-cli: " are printed
@@ -15,8 +16,10 @@
 std::string RunPrefixText(unsigned run, const std::string& id, std::uint8_t lang);
 // Where a failed read-out's trace went, or why it could not be written there.
 std::string TraceText(const std::string& path, const std::string& error, std::uint8_t lang);
-// "server not found" for a --port on which no server is.
-std::string NoServerOnPortText(const std::string& port, std::uint8_t lang);
+// "server not found" for a --port on which no server is, with the ports of the servers present
+// (a server without a port as "(no port)").
+std::string NoServerOnPortText(const std::string& port, const std::vector<TServerEntry>& present,
+                               std::uint8_t lang);
 
 // A line of --list: port, USB path and, after an identification, what the server said.
 struct TListedServer
@@ -28,8 +31,11 @@ struct TListedServer
 };
 std::string ListLine(const TListedServer& server, std::uint8_t lang);
 
-// No server present (on port, when one was given).
-std::string NoServerListedText(const std::string& port, std::uint8_t lang);
+// No server present (on port, when one was given, with the servers present elsewhere).
+std::string NoServerListedText(const std::string& port, const std::vector<TServerEntry>& present,
+                               std::uint8_t lang);
+// The end of a --repeat run: how many servers were read and how many read-outs failed.
+std::string RepeatSummaryText(unsigned read, unsigned failed, std::uint8_t lang);
 std::string WaitTimedOutText(unsigned seconds, std::uint8_t lang); // for a report
 std::string WaitingForServerText(std::uint8_t lang);
 std::string WaitingForUnplugText(std::uint8_t lang);

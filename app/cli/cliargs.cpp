@@ -1,11 +1,59 @@
 #include "app/cli/cliargs.h"
 
+#include "app/cli/argsuggest.h"
 #include "app/cli/cliargv.h"
 #include "app/cli/outputname.h"
 
 #include <CLI/CLI.hpp>
 
 namespace {
+
+// Every option's names as typed: "--list", "-q".
+void CollectOptionNames(const CLI::App& app, std::vector<std::string>& names)
+{
+    for (const CLI::Option* option : app.get_options()) {
+        for (const std::string& name : option->get_lnames())
+            names.push_back("--" + name);
+        for (const std::string& name : option->get_snames())
+            names.push_back("-" + name);
+    }
+}
+
+// A refusal the user can act on for arguments the parser did not take: the option meant for a
+// mistyped one, the unit a number wants; empty when there is nothing better to say than the
+// parser's own message.
+std::string ArgumentAdvice(const std::vector<std::string>& arguments,
+                           const std::vector<std::string>& known)
+{
+    if (const auto unknown = UnknownOption(arguments, known)) {
+        const auto meant = NearestWord(*unknown, known);
+        return "Unknown option " + *unknown + (meant ? ": did you mean " + *meant + "?" : ".");
+    }
+    if (const auto value = NonNumericValue(arguments, "--timeout"))
+        return "--timeout wants a number of seconds from 1 to 86400, not '" + *value + "'.";
+    if (const auto value = NonNumericValue(arguments, "--count"))
+        return "--count wants a number of good read-outs from 1 on, not '" + *value + "'.";
+    return "";
+}
+
+// CLI11's usage line shows OUTPUT as a list of many and leaves out the listing: the program's
+// three forms instead, and OUTPUT as the single name it is.
+std::string UsageLines(std::string help)
+{
+    const std::string usage = "Usage: srvdiag-cli [OPTIONS]";
+    const std::string::size_type start = help.find(usage);
+    if (start == std::string::npos)
+        return help; // the explain command's own help
+    const std::string::size_type end = help.find('\n', start);
+    help.replace(start, end - start,
+                 "Usage: srvdiag-cli [OPTIONS] OUTPUT\n"
+                 "       srvdiag-cli --list [--identify] [--port PORT]\n"
+                 "       srvdiag-cli explain [TRACE] [--json]");
+    const std::string listed = "  OUTPUT ...";
+    if (const auto at = help.find(listed); at != std::string::npos)
+        help.replace(at, listed.size(), "  OUTPUT    ");
+    return help;
+}
 
 void AddBatchOptions(CLI::App& app, TCliArgs& args)
 {
@@ -47,7 +95,8 @@ std::string CheckBatchOptions(const TCliArgs& args)
 
 } // namespace
 
-TCliParse ParseCliArgs(const std::vector<std::string>& arguments, const std::string& version)
+TCliParse ParseCliArgs(const std::vector<std::string>& arguments, const std::string& version,
+                       std::size_t helpWidth)
 {
     CLI::App app("Reads the memory of a server attached through USB and writes it to OUTPUT.",
                  "srvdiag-cli");
@@ -93,7 +142,8 @@ TCliParse ParseCliArgs(const std::vector<std::string>& arguments, const std::str
                    "causes it.");
     explainCommand
         ->add_option("TRACE", explainTrace,
-                     "The trace file (default: the one this program writes).")
+                     "The trace file (default: the most recent trace of the window, srvdiag, "
+                     "or of srvdiag-cli).")
         ->type_name("");
     explainCommand->add_flag("--json", explain.Json, "One JSON object on stdout instead of text.");
     explainCommand->fallthrough(); // --lang may also follow the subcommand
@@ -109,15 +159,18 @@ TCliParse ParseCliArgs(const std::vector<std::string>& arguments, const std::str
         app.parse(rest);
     } catch (const CLI::CallForHelp&) {
         result.Action = TCliParse::caHelp;
-        result.Text = app.help();
-        return result;
-    } catch (const CLI::ExtrasError& e) {
-        result.Action = TCliParse::caError;
-        result.Text = e.what();
+        result.Text = WrapText(UsageLines(app.help()), helpWidth);
         return result;
     } catch (const CLI::ParseError& e) {
+        std::vector<std::string> known;
+        CollectOptionNames(app, known);
+        CollectOptionNames(*explainCommand, known);
+        const std::vector<std::string> given(arguments.begin() + (arguments.empty() ? 0 : 1),
+                                             arguments.end());
         result.Action = TCliParse::caError;
-        result.Text = e.what();
+        result.Text = ArgumentAdvice(given, known);
+        if (result.Text.empty())
+            result.Text = e.what();
         return result;
     }
     if (showVersion) {
@@ -149,6 +202,10 @@ TCliParse ParseCliArgs(const std::vector<std::string>& arguments, const std::str
         result.Text = outputs.empty() ? "Missing OUTPUT." : "Only one OUTPUT may be given.";
     else if (outputs[0].empty() && !batch.List)
         result.Text = "OUTPUT must not be empty.";
+    else if (const auto meant = CommandMeantByOutput(outputs[0]))
+        // A mistyped command word must not start a read-out into a file of that name.
+        result.Text = "'" + outputs[0] + "' is no command: did you mean " + *meant +
+                      "? (To write a file of that name, give it as ./" + outputs[0] + ")";
     else if (language != "en" && language != "nl")
         result.Text = "Unknown language '" + language + "': use en or nl.";
     else {

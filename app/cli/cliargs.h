@@ -46,8 +46,10 @@ struct TCliParse
     std::string Text;     // the help or version text for stdout, or the error message for stderr
 };
 
-// Parses the program's arguments (the first is the program itself).
-TCliParse ParseCliArgs(const std::vector<std::string>& arguments, const std::string& version);
+// Parses the program's arguments (the first is the program itself). The help text is wrapped at
+// helpWidth columns (0: not wrapped).
+TCliParse ParseCliArgs(const std::vector<std::string>& arguments, const std::string& version,
+                       std::size_t helpWidth = 0);
 
 // Exit status for bad arguments (sysexits' EX_USAGE): 1 to 4 are the read-out's results.
 inline constexpr int ExitUsage = 64;

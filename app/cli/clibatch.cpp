@@ -6,6 +6,7 @@
 #include "app/cli/clihost.h"
 #include "app/cli/cliloop.h"
 #include "app/cli/clireport.h"
+#include "app/cli/clitexts.h"
 #include "app/cli/outputname.h"
 #include "app/cli/terminaltext.h"
 #include "worker/devicelister.h"
@@ -87,6 +88,10 @@ void TCliBatch::OnWake()
 
 void TCliBatch::OnInterrupt()
 {
+    // The terminal echoes ^C where the cursor stands: after a bar the host ends the bar's line,
+    // anywhere else the message that follows needs a line of its own.
+    if (ErrTerminal && !(Running && Host && Host->ProgressOnScreen()))
+        PrintLine(stderr, "");
     if (Running && Host) {
         Host->Interrupt(); // the host ends, and with it the batch, with 130
         return;
@@ -99,6 +104,9 @@ void TCliBatch::End(int code)
     if (Ending)
         return;
     Ending = true;
+    // A run of read-outs ends with its count, so that none of a long scroll goes unnoticed.
+    if (Args.Repeat && RunNumber > 0 && !Args.Quiet)
+        PrintLine(stderr, RepeatSummaryText(GoodRuns, FailedRuns, Args.LangIndex));
     Watch.reset();
     Loop.Quit(code);
 }
@@ -132,9 +140,11 @@ void TCliBatch::StartRun(const std::optional<TServerEntry>& server)
         MakeRecordingLister(MakeSystemDeviceLister(), *Discovery);
     if (!port.empty())
         lister = std::make_unique<TOnePortLister>(std::move(lister), port);
+    // With -v the log takes the terminal: a bar between its lines would be drawn anew after each.
+    const bool progress = !Args.Quiet && !Args.Verbose && ErrTerminal;
     Host =
         std::make_unique<TCliHost>(Loop, Args, Dump->Temporary, MakeSerialStages(std::move(lister)),
-                                   Ini, Trace, !Args.Quiet && ErrTerminal ? stderr : nullptr);
+                                   Ini, Trace, progress ? stderr : nullptr);
     TCliRunHooks hooks;
     if (Args.Repeat) {
         const std::filesystem::path pattern = Args.Output;
@@ -173,7 +183,12 @@ void TCliBatch::RunEnded(int /*code*/)
     if (report.ExitCode == ExitInterrupted)
         report.ExitCode = Loop.InterruptedStatus(); // SIGTERM and SIGHUP end as Ctrl+C does
     if (!Args.Port.empty() && !Current && report.ExitCode == 2 && facts.Trace.empty())
-        report.Message = NoServerOnPortText(Args.Port, Args.LangIndex);
+        report.Message =
+            NoServerOnPortText(Args.Port,
+                               ListServers(Discovery->Devices().value_or(std::vector<TUsbDevice>{}),
+                                           *MakeSystemDeviceLister()),
+                               Args.LangIndex);
+    report.ReadOut = Args.Repeat ? RunNumber : 0;
     if (!Args.Repeat) {
         PrintReport(report, args, stderr, stdout);
         End(report.ExitCode);
@@ -184,7 +199,9 @@ void TCliBatch::RunEnded(int /*code*/)
     line.Message = RunPrefixText(NumberBase + RunNumber, id, Args.LangIndex) + report.Message;
     // An interrupted read-out leaves its trace too (the worker writes it after a Back in the
     // read-out): the line says where, so that no file beside the dumps goes unexplained.
-    if (report.TraceDue || (facts.Code == ExitInterrupted && facts.ReadOutRan))
+    if (report.TraceDue && report.NothingExchanged && report.TraceError.empty())
+        line.Message += "; " + CliText(cmNoTrace, Args.LangIndex);
+    else if (report.TraceDue || (facts.Code == ExitInterrupted && facts.ReadOutRan))
         line.Message += "; " + TraceText(report.TracePath, report.TraceError, Args.LangIndex);
     line.TraceDue = false;
     TCliArgs lineArgs = args;
@@ -203,6 +220,8 @@ void TCliBatch::RunEnded(int /*code*/)
     LastCode = report.ExitCode;
     if (report.ExitCode == 0)
         ++GoodRuns;
+    else
+        ++FailedRuns;
     if (Args.Count != 0 && GoodRuns >= Args.Count) {
         End(0);
         return;
@@ -283,12 +302,13 @@ void TCliBatch::ListServersNow()
 {
     const std::unique_ptr<TDeviceLister> lister = MakeSystemDeviceLister();
     const auto devices = lister->List();
-    for (const TServerEntry& server :
-         ListServers(devices.value_or(std::vector<TUsbDevice>{}), *lister))
+    const std::vector<TServerEntry> present =
+        ListServers(devices.value_or(std::vector<TUsbDevice>{}), *lister);
+    for (const TServerEntry& server : present)
         if (Args.Port.empty() || NamesPort(Args.Port, server.DevicePath))
             Listed.push_back({server});
     if (Listed.empty()) {
-        PrintLine(stderr, NoServerListedText(Args.Port, Args.LangIndex));
+        PrintLine(stderr, NoServerListedText(Args.Port, present, Args.LangIndex));
         End(2);
         return;
     }

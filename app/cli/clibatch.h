@@ -76,10 +76,11 @@ private:
     unsigned RunNumber = 0;  // read-outs started
     unsigned NumberBase = 0; // the highest {n} an earlier run left; this run's {n} go on from it
     unsigned GoodRuns = 0;
-    int LastCode = 2;                            // the last read-out's exit status (2 before any)
-    std::optional<TServerEntry> Current;         // the server of the running or last read-out
-    std::string RunTime;                         // {time} of the running read-out
-    std::optional<TFileReplacement> Dump;        // the new dump of the running read-out
+    unsigned FailedRuns = 0;              // read-outs that ended with a failure (not interrupted)
+    int LastCode = 2;                     // the last read-out's exit status (2 before any)
+    std::optional<TServerEntry> Current;  // the server of the running or last read-out
+    std::string RunTime;                  // {time} of the running read-out
+    std::optional<TFileReplacement> Dump; // the new dump of the running read-out
     std::unique_ptr<TDiscoveryRecord> Discovery; // what its discovery listed
 
     std::vector<TListedServer> Listed;

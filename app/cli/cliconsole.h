@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <string_view>
 
@@ -8,6 +9,11 @@
 
 // Whether the program's standard error is a terminal, where a progress display belongs.
 bool StandardErrorIsTerminal();
+
+// The width in columns of the terminal the program's standard output, or its standard error, is
+// on; 0 when it is not a terminal.
+std::size_t StandardOutputColumns();
+std::size_t StandardErrorColumns();
 
 // The value of an environment variable, or null when it is not set. Called before any other
 // thread runs.

@@ -9,6 +9,14 @@
 
 namespace {
 
+std::size_t Columns(DWORD which)
+{
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!GetConsoleScreenBufferInfo(GetStdHandle(which), &info))
+        return 0;
+    return static_cast<std::size_t>(info.srWindow.Right - info.srWindow.Left + 1);
+}
+
 // UTF-8 as UTF-16; a byte that is no part of a valid sequence becomes U+FFFD.
 std::wstring Utf16(std::string_view text)
 {
@@ -41,6 +49,16 @@ HANDLE ConsoleOf(std::FILE* stream)
 bool StandardErrorIsTerminal()
 {
     return _isatty(_fileno(stderr)) != 0;
+}
+
+std::size_t StandardOutputColumns()
+{
+    return Columns(STD_OUTPUT_HANDLE);
+}
+
+std::size_t StandardErrorColumns()
+{
+    return Columns(STD_ERROR_HANDLE);
 }
 
 const char* EnvironmentValue(const char* name)

@@ -17,7 +17,8 @@ TCliHost::TCliHost(TCliLoop& loop, const TCliArgs& args, const std::filesystem::
                    std::unique_ptr<TStages> stages, const std::filesystem::path& iniPath,
                    const std::filesystem::path& tracePath, std::FILE* progress)
     : Loop(loop), Args(args), DumpFile(dumpFile), Ini(iniPath), Trace(tracePath),
-      ProgressOut(progress), Port(MakeServerPort()),
+      ProgressOut(progress), Progress(progress != nullptr ? StandardErrorColumns() : 0),
+      Port(MakeServerPort()),
       Log(args.Verbose ? std::make_unique<TProtocolLog>([&loop] { loop.Wake(); })
                        : std::make_unique<TProtocolLog>(nullptr)),
       PendingStages(std::move(stages))

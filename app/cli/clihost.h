@@ -79,6 +79,8 @@ public:
     // the blocks read so far); the loop then quits with 130.
     void Interrupt();
     void ServeWorker(); // main thread, on the loop's wake-up: run the worker's pending calls
+    // A progress bar is on the terminal and its line not ended.
+    bool ProgressOnScreen() const { return Progress.Shown(); }
     const TRunFacts& Facts() const { return RunFacts; } // complete once the loop has quit
     // Where and why the exchange stopped, as the protocol log followed it live (a device that
     // went away is told apart from a missing answer there, which the trace alone cannot do).

@@ -9,12 +9,50 @@
 #include "app/cli/stoppoint.h"
 #include "app/cli/terminaltext.h"
 #include "app/core/platformfiles.h"
+#include "app/core/portremedy.h"
+#include "app/core/sha256.h"
 #include "protocol/constants.h"
 #include "protocol/traceparser.h"
 
 #include <system_error>
 
 namespace {
+
+// The identification text as a person reads it: its first byte, 0x11 for a server, is not a
+// character and shows only when it is something else; other bytes outside printable ASCII
+// as <0xNN>.
+std::string ReadableIdText(const std::string& idText)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string text;
+    for (std::size_t i = 0; i < idText.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(idText[i]);
+        if (i == 0 && byte == 0x11)
+            continue;
+        if (byte >= 0x20 && byte < 0x7F && byte != '"') {
+            text += static_cast<char>(byte);
+        } else {
+            text += "<0x";
+            text += hex[byte >> 4];
+            text += hex[byte & 0x0F];
+            text += '>';
+        }
+    }
+    return "\"" + text + "\"";
+}
+
+// Why the server on the port was not taken, as a technician acts on it.
+std::string NotFoundOnPortText(const TRunFacts& facts, const std::string& port,
+                               const TStopPoint& stop, std::uint8_t lang)
+{
+    const TTraceVerdict& v = facts.Verdict;
+    // Not even the probe's answer came: nothing answers on that port.
+    if (v.Fault == TTraceFault::NoAnswer && v.Stage == TTraceStage::Probe)
+        return CliText(cmSilentServer, lang, {port});
+    if (v.Fault == TTraceFault::IdentMismatch)
+        return CliText(cmWrongIdentification, lang, {port, ReadableIdText(facts.ServerId)});
+    return CliText(cmNotFoundOn, lang, {port, stop.Text});
+}
 
 void Print(std::FILE* to, const std::string& line)
 {
@@ -23,13 +61,31 @@ void Print(std::FILE* to, const std::string& line)
 
 } // namespace
 
+std::string ExplainCommandText(const std::string& tracePath, bool ownTrace)
+{
+    if (ownTrace)
+        return "'srvdiag-cli explain'";
+    const bool plain =
+        tracePath.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                    "0123456789/._-:\\") == std::string::npos;
+    return "'srvdiag-cli explain " + (plain ? tracePath : "\"" + tracePath + "\"") + "'";
+}
+
 TReadReport OutputRefusedReport(const TCliArgs& args, const std::string& reason)
 {
     TReadReport report;
     report.ExitCode = 1;
     report.Outcome = "output-file-error";
     report.File = MessagePath(args.Output);
-    report.Message = CliText(cmCannotWrite, args.LangIndex, {report.File, reason});
+    // A folder that does not exist is named: the system's "No such file or directory" leaves
+    // open which part of the name is missing.
+    const std::filesystem::path folder = args.Output.parent_path();
+    std::error_code failed;
+    if (!folder.empty() && !std::filesystem::exists(folder, failed) && !failed)
+        report.Message =
+            CliText(cmNoOutputFolder, args.LangIndex, {report.File, MessagePath(folder)});
+    else
+        report.Message = CliText(cmCannotWrite, args.LangIndex, {report.File, reason});
     report.Stage = "output-file";
     return report;
 }
@@ -77,6 +133,7 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
         std::error_code ignored;
         const std::uintmax_t size = std::filesystem::file_size(dump.Target, ignored);
         report.Bytes = size == static_cast<std::uintmax_t>(-1) ? 0 : size;
+        report.Sha256 = FileSha256Hex(dump.Target).value_or("");
     }
 
     switch (facts.Code) {
@@ -86,7 +143,8 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
             break;
         }
         report.Outcome = "success";
-        report.Message = CliText(cmDone, lang, {std::to_string(ReadOut::MemorySize), report.File});
+        report.Message = CliText(cmDone, lang,
+                                 {std::to_string(ReadOut::MemorySize), report.File, report.Sha256});
         report.Stage.clear();
         report.Block.reset();
         break;
@@ -112,8 +170,11 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
         if (!facts.RefusedPort.empty()) {
             report.ExitCode = ExitPortUnavailable;
             report.Outcome = "port-unavailable";
-            report.Message = CliText(facts.PortBusy ? cmPortBusy : cmPortRefused, lang,
-                                     {facts.RefusedPort, facts.RefusedReason});
+            report.Message =
+                facts.PortBusy ? CliText(cmPortBusy, lang, {facts.RefusedPort, facts.RefusedReason})
+                               : CliText(cmPortRefused, lang,
+                                         {facts.RefusedPort, facts.RefusedReason,
+                                          RefusedPortRemedyOn(facts.RefusedPort, lang)});
             report.Stage = "open";
             report.Block.reset();
             break;
@@ -123,8 +184,9 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
         if (facts.Trace.empty()) {
             report.Message = DiscoveryFailureText(discovery.Devices(), lang);
             report.Stage = "discovery";
+            report.NothingExchanged = true;
         } else {
-            report.Message = CliText(cmNotFoundOn, lang, {report.Port, stop.Text});
+            report.Message = NotFoundOnPortText(facts, report.Port, stop, lang);
         }
         break;
     default:
@@ -141,10 +203,13 @@ void PrintReport(const TReadReport& report, const TCliArgs& args, std::FILE* err
 {
     if (!(report.ExitCode == 0 && args.Quiet))
         Print(err, report.Message);
-    if (report.TraceDue)
+    if (report.TraceDue && report.NothingExchanged && report.TraceError.empty())
+        Print(err, CliText(cmNoTrace, args.LangIndex));
+    else if (report.TraceDue)
         Print(err,
               report.TraceError.empty()
-                  ? CliText(cmTraceWritten, args.LangIndex, {report.TracePath})
+                  ? CliText(cmTraceWritten, args.LangIndex,
+                            {report.TracePath, ExplainCommandText(report.TracePath, true)})
                   : CliText(cmTraceFailed, args.LangIndex, {report.TracePath, report.TraceError}));
     std::fflush(err);
     if (args.Json) {
@@ -157,6 +222,9 @@ void PrintReport(const TReadReport& report, const TCliArgs& args, std::FILE* err
 std::string ReportJson(const TReadReport& report)
 {
     TJsonObject json;
+    json.Add("schemaVersion", static_cast<std::int64_t>(ReportSchemaVersion));
+    if (report.ReadOut != 0)
+        json.Add("readOut", static_cast<std::int64_t>(report.ReadOut));
     json.Add("outcome", report.Outcome)
         .Add("exitCode", static_cast<std::int64_t>(report.ExitCode))
         .Add("message", report.Message)
@@ -168,6 +236,7 @@ std::string ReportJson(const TReadReport& report)
         else
             json.Add(name, value);
     };
+    addText("sha256", report.Sha256);
     addText("identification", report.ServerId);
     addText("port", report.Port);
     json.Add("timings", TJsonObject()
@@ -179,7 +248,7 @@ std::string ReportJson(const TReadReport& report)
             json.Add("block", static_cast<std::int64_t>(*report.Block));
         else
             json.AddNull("block");
-        if (report.TraceDue && report.TraceError.empty())
+        if (report.TraceDue && report.TraceError.empty() && !report.NothingExchanged)
             json.Add("trace", report.TracePath);
         else
             json.AddNull("trace");

@@ -30,7 +30,18 @@ struct TReadReport
     std::optional<int> Block;
     std::string TracePath, TraceError; // the trace written after a failed attempt, or why not
     bool TraceDue = false;
+    bool NothingExchanged = false; // the failure came before any byte went to a server: the
+                                   // trace holds nothing to explain
+    std::string Sha256;            // of the dump this run left in File; empty when none
+    unsigned ReadOut = 0;          // the read-out's number under --repeat; 0 for a single one
 };
+
+// The version of the --json object's layout, raised when a field changes its meaning or goes.
+inline constexpr int ReportSchemaVersion = 1;
+
+// The command that explains a trace: plain "srvdiag-cli explain" for the program's own trace
+// (explain takes the most recent one), else with the trace's name, quoted where a shell needs it.
+std::string ExplainCommandText(const std::string& tracePath, bool ownTrace);
 
 // The report of a read-out whose OUTPUT was refused before connecting, with the system's reason.
 TReadReport OutputRefusedReport(const TCliArgs& args, const std::string& reason);

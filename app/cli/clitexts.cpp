@@ -8,7 +8,7 @@ namespace {
 using TTexts = std::array<std::string_view, cmMessageCount>;
 
 constexpr TTexts English = {
-    "read the server's memory: {1} bytes written to {2}",
+    "read the server's memory: {1} bytes written to {2}, SHA-256 {3}",
     "connecting to the server...",
     "cannot write {1}: {2}",
     "server not found: no USB device 04d8:fe88; found: {1}",
@@ -17,20 +17,23 @@ constexpr TTexts English = {
     "server not found: the USB device 04d8:fe88 ({1}) has no serial port",
     "server not found: the USB devices could not be listed",
     "server not found on {1}: {2}",
-    "cannot open {1}: {2}; install the package's udev rule, or add yourself to the dialout "
-    "group and log in again",
+    "cannot open {1}: {2}; {3}",
     "cannot open {1}: {2}; another program holds the port: close it and try again",
     "communication error: {1}",
     "interrupted; {1} was left as it was",
     "interrupted; no dump was written",
     "interrupted; the {1} bytes read so far are in {2}",
-    "trace written to {1}",
+    "trace written to {1}; {2} tells what went wrong",
     "trace could not be written to {1}: {2}",
     "cannot write {1}: {2}; the read-out is kept in {3}",
+    "server not found on {1}: the server does not answer: is it switched on and connected?",
+    "server not found on {1}: the identification text does not match: the device sent {2}",
+    "cannot write {1}: the folder {2} does not exist",
+    "no trace: nothing was exchanged with a server",
 };
 
 constexpr TTexts Dutch = {
-    "servergeheugen uitgelezen: {1} bytes geschreven naar {2}",
+    "servergeheugen uitgelezen: {1} bytes geschreven naar {2}, SHA-256 {3}",
     "verbinding maken met de server...",
     "kan {1} niet schrijven: {2}",
     "server niet gevonden: geen USB-apparaat 04d8:fe88; wel gevonden: {1}",
@@ -39,17 +42,21 @@ constexpr TTexts Dutch = {
     "server niet gevonden: het USB-apparaat 04d8:fe88 ({1}) heeft geen poort",
     "server niet gevonden: de USB-apparaten konden niet worden opgesomd",
     "server niet gevonden op {1}: {2}",
-    "kan {1} niet openen: {2}; installeer de udev-regel van het pakket, of voeg uzelf toe aan "
-    "de groep dialout en meld u opnieuw aan",
+    "kan {1} niet openen: {2}; {3}",
     "kan {1} niet openen: {2}; een ander programma gebruikt de poort: sluit het en probeer het "
     "opnieuw",
     "communicatiefout: {1}",
     "afgebroken; {1} is ongewijzigd gebleven",
     "afgebroken; er is geen dump geschreven",
     "afgebroken; de {1} tot nu toe gelezen bytes staan in {2}",
-    "trace geschreven naar {1}",
+    "trace geschreven naar {1}; {2} vertelt wat er misging",
     "trace kon niet worden geschreven naar {1}: {2}",
     "kan {1} niet schrijven: {2}; de uitlezing staat in {3}",
+    "server niet gevonden op {1}: de server antwoordt niet: staat hij aan en is hij aangesloten?",
+    "server niet gevonden op {1}: de identificatietekst komt niet overeen: het apparaat stuurde "
+    "{2}",
+    "kan {1} niet schrijven: de map {2} bestaat niet",
+    "geen trace: er is niets met een server uitgewisseld",
 };
 
 } // namespace

@@ -8,7 +8,7 @@
 // The command line's own short messages, in English (0) and Dutch (1). Each one is a line for
 // standard error without the program's name; {1}, {2} ... stand for the values given to CliText.
 enum TCliMessage : std::uint8_t {
-    cmDone,              // {1} bytes, {2} file
+    cmDone,              // {1} bytes, {2} file, {3} the dump's SHA-256
     cmConnecting,        // progress on a terminal
     cmCannotWrite,       // {1} file, {2} the system's reason
     cmNoServerDevice,    // {1} the devices found instead
@@ -17,15 +17,19 @@ enum TCliMessage : std::uint8_t {
     cmServerWithoutPort, // {1} the device's name
     cmListingFailed,
     cmNotFoundOn,      // {1} port, {2} why
-    cmPortRefused,     // {1} port, {2} the system's reason
+    cmPortRefused,     // {1} port, {2} the system's reason, {3} the remedy
     cmPortBusy,        // {1} port, {2} the system's reason
     cmCommunication,   // {1} where it stopped
     cmInterruptedKept, // {1} file
     cmInterruptedNone,
-    cmInterruptedPartial, // {1} bytes, {2} file
-    cmTraceWritten,       // {1} path
-    cmTraceFailed,        // {1} path, {2} reason
-    cmCannotWriteKept,    // {1} file, {2} the system's reason, {3} where the read-out is
+    cmInterruptedPartial,  // {1} bytes, {2} file
+    cmTraceWritten,        // {1} path, {2} the command that explains it
+    cmTraceFailed,         // {1} path, {2} reason
+    cmCannotWriteKept,     // {1} file, {2} the system's reason, {3} where the read-out is
+    cmSilentServer,        // {1} port
+    cmWrongIdentification, // {1} port, {2} what the device sent
+    cmNoOutputFolder,      // {1} file, {2} its folder
+    cmNoTrace,             // after a failure before anything was exchanged
     cmMessageCount
 };
 

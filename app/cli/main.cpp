@@ -9,6 +9,7 @@
 #include "app/cli/clitexts.h"
 #include "app/cli/explaincommand.h"
 #include "app/cli/terminaltext.h"
+#include "app/cli/tracechoice.h"
 #include "app/core/dllsearch.h"
 #include "app/core/filepaths.h"
 #include "app/core/userfolders.h"
@@ -24,7 +25,10 @@ int main(int argc, char** argv)
     // that goes away cannot end the read-out.
     TCliLoop loop;
 
-    TCliParse parse = ParseCliArgs(ProgramArguments(argc, argv), PROJECT_VERSION);
+    // Help is wrapped at the terminal's width, and at 80 columns where it is read elsewhere.
+    const std::size_t columns = StandardOutputColumns();
+    TCliParse parse =
+        ParseCliArgs(ProgramArguments(argc, argv), PROJECT_VERSION, columns != 0 ? columns : 80);
     switch (parse.Action) {
     case TCliParse::caHelp:
     case TCliParse::caVersion:
@@ -46,7 +50,8 @@ int main(int argc, char** argv)
     // installed copy; the settings file itself is never touched.
     const TFilePaths paths = ProgramFilePaths(RunningProgramPath(), "srvdiag-cli");
     if (parse.Action == TCliParse::caExplain)
-        return RunExplain(parse.Explain.Trace.empty() ? paths.TracePath : parse.Explain.Trace,
+        return RunExplain(ExplainTraceFor(parse.Explain.Trace, RunningProgramPath(),
+                                          paths.TracePath, args.LangIndex, stderr),
                           parse.Explain.Json, args.LangIndex, stdout, stderr);
 
     // One read-out, a listing, or read-outs one after another (the batch reports each).

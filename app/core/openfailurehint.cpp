@@ -1,5 +1,6 @@
 #include "app/core/openfailurehint.h"
 
+#include "app/core/portremedy.h"
 #include "serial/comerror.h"
 
 std::string OpenFailureHint(const std::string& deviceName, const EComError& error)
@@ -7,8 +8,9 @@ std::string OpenFailureHint(const std::string& deviceName, const EComError& erro
     const std::string start = "srvdiag: cannot open " + deviceName + ": " + error.what();
     switch (error.Kind()) {
     case ekAccessDenied:
-        return start + "; grant access with a udev rule for the server, or add your user to the "
-                       "dialout group and log in again\n";
+        // The group that owns the node, and whether the package's rule is there to serve the
+        // user at the seat.
+        return start + "; " + RefusedPortRemedyOn(deviceName, 0) + "\n";
     case ekBusy:
         return start + "; another program holds the port, close it and try again\n";
     default:

@@ -186,6 +186,7 @@ void TMain::DoLang()
     FileTxt->setText(Text(LangStr(LangIndexValue, 6)));
     FileTxt->adjustSize();
     SaveDlg->setWindowTitle(Text(LangStr(LangIndexValue, 7)));
+    ToolkitTexts.Apply(LangIndexValue);
 }
 
 void TMain::FileComboChange()

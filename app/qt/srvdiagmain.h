@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/core/filepaths.h"
+#include "app/qt/toolkittranslation.h"
 #include "worker/workerhost.h"
 
 #include <QWidget>
@@ -117,5 +118,6 @@ private:
     std::unique_ptr<TComPort> Port;
     std::atomic<bool> NextOn{true};      // copy of NextBut's enabled state
     std::atomic<bool> ShutdownOn{false}; // copy of ShutdnChk's check
+    TToolkitTranslation ToolkitTexts;    // the save dialog's own texts in the chosen language
     std::unique_ptr<TSerThread> WorkerThread;
 };

@@ -1,5 +1,5 @@
-#include "app/qt/srvdiagmain.h"
 #include "app/core/wizardmodel.h"
+#include "app/qt/srvdiagmain.h"
 #include "serial/comport.h"
 #include "tests/support/scriptstages.h"
 #include "worker/serthread.h"
@@ -196,6 +196,32 @@ TEST_F(Window, LaterActivationsChangeNothing)
     EXPECT_EQ(Main->Worker(), worker);
     EXPECT_EQ(Main->LangCombo->count(), 2);
     EXPECT_EQ(Main->Page(), 2);
+}
+
+// The save dialog's own labels and buttons follow the chosen language, and go back with it.
+TEST_F(Window, NederlandsTranslatesTheSaveDialogsOwnTextsAndEnglishRestoresThem)
+{
+    Activate();
+    QLabel* lookIn = Main->SaveDlg->findChild<QLabel*>(QStringLiteral("lookInLabel"));
+    QLabel* fileName = Main->SaveDlg->findChild<QLabel*>(QStringLiteral("fileNameLabel"));
+    ASSERT_NE(lookIn, nullptr);
+    ASSERT_NE(fileName, nullptr);
+    const QString englishLookIn = lookIn->text();
+    const QString englishFileName = fileName->text();
+
+    Main->LangCombo->setCurrentIndex(1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+    const QString dutchLookIn = QCoreApplication::translate("QFileDialog", "Look in:");
+    EXPECT_NE(dutchLookIn, QStringLiteral("Look in:")) << "the system's Dutch translation";
+    EXPECT_EQ(lookIn->text(), dutchLookIn);
+    EXPECT_NE(fileName->text(), englishFileName);
+    EXPECT_EQ(Main->SaveDlg->windowTitle(), "Opslaan als") << "the window's own title stays";
+
+    Main->LangCombo->setCurrentIndex(0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+    EXPECT_EQ(lookIn->text(), englishLookIn);
+    EXPECT_EQ(fileName->text(), englishFileName);
+    EXPECT_EQ(Main->SaveDlg->windowTitle(), "Output file");
 }
 
 TEST_F(Window, CloseBeforeFirstActivationWritesNothing)

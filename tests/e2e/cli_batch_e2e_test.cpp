@@ -1,6 +1,7 @@
 // srvdiag-cli choosing among the servers present and reading one after another, inside the
 // virtual server: --list, --identify, --port, --repeat and --wait.
 
+#include "app/core/sha256.h"
 #include "tests/e2e/e2efiles.h"
 #include "tests/e2e/e2eprocess.h"
 #include "tools/serversim/simoptions.h"
@@ -102,6 +103,15 @@ TEST_F(CliServers, PortReadsTheSecondOfTwoServers)
     std::filesystem::remove(dump);
     const TRunResult absent = Run({"--two-ports"}, {"--port", "ttyACM7", dump});
     EXPECT_EQ(absent.ExitCode, 2) << absent.Output;
+    EXPECT_EQ(absent.Output.rfind("srvdiag-cli: server not found: no server on port ttyACM7; "
+                                  "servers present: /dev/ttyACM0, /dev/ttyACM1\n",
+                                  0),
+              0u)
+        << absent.Output;
+    const TRunResult listed = Run({"--two-servers"}, {"--list", "--port", "ttyACM7"});
+    EXPECT_EQ(listed.ExitCode, 2);
+    EXPECT_EQ(listed.Output, "srvdiag-cli: no server on port ttyACM7; servers present: (no port), "
+                             "/dev/ttyACM0\n");
     EXPECT_FALSE(ReadFileIfExists(dump));
 }
 
@@ -135,21 +145,26 @@ TEST_F(CliServers, RepeatReadsServersPluggedInOneAfterAnother)
     EXPECT_FALSE(ReadFileIfExists(Cli + ".ERR")) << "the program's own trace stays as it was";
     const std::string output = ReadFile(out);
     const std::string written = ": read the server's memory: 1536 bytes written to ";
+    const std::string digest = ", SHA-256 " + Sha256Hex(PatternImage()) + "\n";
     for (const std::string& line :
-         {"read-out 1, server AAAAA1" + written + InDir("AAAAA1.DMP") + "\n",
+         {"read-out 1, server AAAAA1" + written + InDir("AAAAA1.DMP") + digest,
           "read-out 2, server BBBBB2: communication error: wrong checksum in block 50; trace "
           "written to " +
-              InDir("BBBBB2.ERR") + "\n",
-          "read-out 3, server BBBBB2" + written + InDir("BBBBB2.DMP") + "\n",
-          "read-out 4, server CCCCC3" + written + InDir("CCCCC3.DMP") + "\n"})
+              InDir("BBBBB2.ERR") + "; 'srvdiag-cli explain " + InDir("BBBBB2.ERR") +
+              "' tells what went wrong\n",
+          "read-out 3, server BBBBB2" + written + InDir("BBBBB2.DMP") + digest,
+          "read-out 4, server CCCCC3" + written + InDir("CCCCC3.DMP") + digest,
+          std::string("summary: 3 servers read, 1 read-out failed\n")})
         EXPECT_NE(output.find("srvdiag-cli: " + line), std::string::npos) << line << output;
-    // With --json one object per read-out, each on a line of its own.
-    std::size_t objects = 0;
-    for (std::size_t at = output.find("{\"outcome\":"); at != std::string::npos;
-         at = output.find("{\"outcome\":", at + 1))
-        ++objects;
-    EXPECT_EQ(objects, 4u) << output;
-    EXPECT_NE(output.find("{\"outcome\":\"communication-error\""), std::string::npos) << output;
+    // With --json one object per read-out, each on a line of its own and numbered.
+    for (int n = 1; n <= 4; ++n)
+        EXPECT_NE(output.find("{\"schemaVersion\":1,\"readOut\":" + std::to_string(n) +
+                              ",\"outcome\":\"" + (n == 2 ? "communication-error" : "success")),
+                  std::string::npos)
+            << n << output;
+    EXPECT_EQ(output.find("\"readOut\":5"), std::string::npos) << output;
+    EXPECT_NE(output.find("srvdiag-virtualserver: process "), std::string::npos)
+        << "the virtual server names the process to send SIGUSR1";
 }
 
 // {n} numbers on after what an earlier run left in the folder (its dumps and its traces), so a

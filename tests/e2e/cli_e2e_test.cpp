@@ -1,6 +1,7 @@
 // srvdiag-cli run inside the virtual server: the outcomes of a read-out as exit codes, messages,
 // dump and trace files.
 
+#include "app/core/sha256.h"
 #include "tests/e2e/e2efiles.h"
 #include "tests/e2e/e2elines.h"
 #include "tests/e2e/e2eprocess.h"
@@ -111,8 +112,8 @@ TEST_F(CliReadOut, FullReadOutWritesTheMemoryThroughTheLineSequence)
     EXPECT_FALSE(Trace()) << "a success writes no trace";
     EXPECT_FALSE(ReadFileIfExists(Cli + ".INI")) << "the settings file is never written";
     EXPECT_EQ(run.Output, "") << "standard output is kept for --json";
-    EXPECT_EQ(run.Errors,
-              "srvdiag-cli: read the server's memory: 1536 bytes written to " + Dump + "\n")
+    EXPECT_EQ(run.Errors, "srvdiag-cli: read the server's memory: 1536 bytes written to " + Dump +
+                              ", SHA-256 " + Sha256Hex(PatternImage()) + "\n")
         << "no progress where standard error is not a terminal";
     EXPECT_EQ(OtherFiles(), std::vector<std::string>{"out.DMP"}) << "no temporary file is left";
     ExpectBringUpLineSequence(ReadFile(Lines));
@@ -168,7 +169,13 @@ TEST_F(CliReadOut, EachFailureSaysWhereItStoppedWithItsExitCode)
         {{"--wrong-id"},
          {},
          2,
-         "server not found on /dev/ttyACM0: identification text does not match"},
+         "server not found on /dev/ttyACM0: the identification text does not match: the device "
+         "sent \"VADOZIROZBK7Q2[9\""},
+        {{"--silent"},
+         {},
+         2,
+         "server not found on /dev/ttyACM0: the server does not answer: is it switched on and "
+         "connected?"},
         {{"--echo-link-check"}, {}, 3, "communication error: *"},
         {{"--refuse-shutdown"},
          {"--shutdown"},
@@ -201,8 +208,13 @@ TEST_F(CliReadOut, EachFailureSaysWhereItStoppedWithItsExitCode)
                 << run.Errors;
         else
             EXPECT_EQ(first, "srvdiag-cli: " + c.Message) << run.Errors;
+        // Before any byte went to a server there is nothing to explain.
+        const bool nothingExchanged = c.Message.rfind("server not found: ", 0) == 0;
         EXPECT_EQ(run.Errors.substr(first.size()),
-                  "\nsrvdiag-cli: trace written to " + Cli + ".ERR\n");
+                  nothingExchanged
+                      ? "\nsrvdiag-cli: no trace: nothing was exchanged with a server\n"
+                      : "\nsrvdiag-cli: trace written to " + Cli +
+                            ".ERR; 'srvdiag-cli explain' tells what went wrong\n");
         EXPECT_TRUE(Trace());
         EXPECT_EQ(run.Output, "");
     }
@@ -285,7 +297,7 @@ TEST_F(CliReadOut, BadOutputIsRefusedBeforeConnecting)
     const std::string fifo = Dir.Path() + "/fifo";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const std::pair<std::string, std::string> cases[] = {
-        {Dir.Path() + "/missing/out.DMP", "No such file or directory"},
+        {Dir.Path() + "/missing/out.DMP", "the folder " + Dir.Path() + "/missing does not exist"},
         {Dir.Path(), "Is a directory"},
         {fifo, "Not a regular file"},
     };
@@ -409,8 +421,9 @@ TEST_F(CliReadOut, JsonGivesOneObjectOnStandardOutput)
     const TRunResult run = Run({}, {Dump, "-q", "--json"});
     EXPECT_EQ(run.ExitCode, 0);
     const std::regex success(
-        R"(\{"outcome":"success","exitCode":0,"message":"[^"]+","file":")" + Dump +
-        R"(","bytes":1536,"identification":"\\u0011VADOZIROZAK7Q2\[9","port":"/dev/ttyACM0",)"
+        R"(\{"schemaVersion":1,"outcome":"success","exitCode":0,"message":"[^"]+","file":")" +
+        Dump + R"(","bytes":1536,"sha256":")" + Sha256Hex(PatternImage()) +
+        R"(","identification":"\\u0011VADOZIROZAK7Q2\[9","port":"/dev/ttyACM0",)"
         R"("timings":\{"connectMs":[0-9]+,"readMs":[0-9]+\}\}\n)");
     EXPECT_TRUE(std::regex_match(run.Output, success)) << run.Output;
     EXPECT_EQ(run.Errors, "");
@@ -420,9 +433,12 @@ TEST_F(CliReadOut, JsonGivesOneObjectOnStandardOutput)
     EXPECT_EQ(failed.Errors.rfind("srvdiag-cli: communication error: no answer to block 50\n", 0),
               0u)
         << failed.Errors;
-    EXPECT_EQ(failed.Output.rfind(R"({"outcome":"communication-error","exitCode":3,)", 0), 0u)
+    EXPECT_EQ(failed.Output.rfind(
+                  R"({"schemaVersion":1,"outcome":"communication-error","exitCode":3,)", 0),
+              0u)
         << failed.Output;
-    EXPECT_NE(failed.Output.find(R"(,"bytes":0,)"), std::string::npos) << failed.Output;
+    EXPECT_NE(failed.Output.find(R"(,"bytes":0,"sha256":null,)"), std::string::npos)
+        << failed.Output;
     EXPECT_NE(failed.Output.find(R"(,"stage":"block","block":50,"trace":")" + Cli + ".ERR\"}\n"),
               std::string::npos)
         << failed.Output;

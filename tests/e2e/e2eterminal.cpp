@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdexcept>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 TTerminal::TTerminal()
@@ -15,6 +16,19 @@ TTerminal::TTerminal()
     if (Master < 0 || grantpt(Master) != 0 || unlockpt(Master) != 0)
         throw std::runtime_error("no pseudo-terminal");
     Device = ptsname(Master);
+}
+
+void TTerminal::SetColumns(unsigned short columns)
+{
+    const winsize size{24, columns, 0, 0};
+    if (ioctl(Master, TIOCSWINSZ, &size) != 0)
+        throw std::runtime_error("cannot size the pseudo-terminal");
+}
+
+void TTerminal::Type(const std::string& text)
+{
+    if (write(Master, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+        throw std::runtime_error("cannot type on the pseudo-terminal");
 }
 
 TTerminal::~TTerminal()

@@ -17,6 +17,11 @@ public:
     TTerminal& operator=(const TTerminal&) = delete;
 
     const std::string& DeviceName() const { return Device; }
+    // Gives the terminal a width, as a terminal window of that many columns has.
+    void SetColumns(unsigned short columns);
+    // Types text on the terminal's keyboard: a Ctrl+C ("\x03") signals the foreground process
+    // group of a program that has it as its controlling terminal, and shows as ^C.
+    void Type(const std::string& text);
     // Reads until the output holds text (true), the process ended or limit passed (false).
     bool WaitFor(const std::string& text, TProcess& process, std::chrono::milliseconds limit);
     // Reads on until the process ends (at most limit long), so that it never waits for the

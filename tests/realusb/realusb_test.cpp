@@ -224,6 +224,12 @@ TEST_F(RealUsb, UserAtTheSeatReadsTheServerOutWithoutPrivileges)
     const TRunResult refused = Serve({}, asNobody);
     EXPECT_EQ(refused.ExitCode, ExitPortUnavailable) << "no seat user, no access\n"
                                                      << refused.Output;
+    // The remedy knows that the rule is installed, that it serves only the seat's user, and
+    // names the group that owns the node.
+    EXPECT_NE(refused.Errors.find("; the package's udev rule gives access only to the user at the "
+                                  "local seat (not over SSH): add yourself to the group "),
+              std::string::npos)
+        << refused.Errors;
     EXPECT_FALSE(ReadFileIfExists(Dump));
 
     const TSeat seat;

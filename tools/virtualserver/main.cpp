@@ -152,6 +152,12 @@ int Run(const TVirtualServerOptions& options, const sigset_t& signals)
             }
             std::cout << "srvdiag-virtualserver: replugged\n" << std::flush;
         };
+        // The servers that follow come in on SIGUSR1: whoever plugs them in needs this process.
+        if (!options.Then.empty())
+            std::cerr << "srvdiag-virtualserver: process " << getpid() << " waits for SIGUSR1 to "
+                      << "unplug the server and plug in the next one (kill -USR1 " << getpid()
+                      << "), " << options.Then.size() << " to come\n"
+                      << std::flush;
         status = RunChild(options.Command, signals, replug);
         // What the server present at the end received (on --two-ports: the one on ttyACM0).
         const std::string received = plugged ? plugged->Received() : std::string();
