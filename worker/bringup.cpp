@@ -1,5 +1,6 @@
 #include "serial/comport.h"
 #include "worker/serthread.h"
+#include "worker/serverport.h"
 #include "worker/workerhost.h"
 
 #include <chrono>
@@ -31,18 +32,12 @@ bool IsIdentificationChar(int b)
 
 void TSerThread::BringUpLink()
 {
-    if (ResultCode() != 0)
+    if (ResultCode() != srSuccess)
         return;
-    SetResultCode(2);
+    SetResultCode(srNotFound);
     SetServerIdText("");
     TComPort& port = SerIF();
-    if (port.Tag() > 0) {
-        try {
-            port.Close();
-            port.SetTag(0);
-        } catch (const std::exception&) {
-        }
-    }
+    ReleaseServerPort(port);
 
     bool opened = false;
     try {
@@ -71,7 +66,7 @@ void TSerThread::BringUpLink()
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         port.PurgeInput();
         NotePortStep(TPortStep::InputPurged);
-        port.SetTag(1);
+        port.SetTag(tgWorkerHoldsPort);
 
         // Probe: a server that answers 0x55 and then keeps sending identification characters
         // is in a state that waking cannot fix.
@@ -120,10 +115,10 @@ void TSerThread::BringUpLink()
             return;
         port.Timeouts().SetReadConstant(LinkTimeoutMs);
         NotePortStep(TPortStep::Accepted);
-        SetResultCode(0);
+        SetResultCode(srSuccess);
     } catch (const std::exception&) {
         // Opened but not yet owned (Tag still 0): nobody else would ever close it.
-        if (opened && port.Tag() == 0) {
+        if (opened && port.Tag() == tgPortFree) {
             try {
                 port.Close();
             } catch (const std::exception&) {

@@ -22,7 +22,7 @@ void TSerThread::ShowProgress()
 
 void TSerThread::ReadMemory()
 {
-    if (ResultCode() != 0 || Terminated() || BackRequested())
+    if (ResultCode() != srSuccess || Terminated() || BackRequested())
         return;
     std::vector<char> buffer(MemorySize);
     ProgressPercent = 0;
@@ -52,7 +52,7 @@ void TSerThread::ReadMemory()
     }
 
     if (!LinkOk && !Terminated() && !BackRequested()) {
-        SetResultCode(3); // the link was lost: an earlier dump file keeps its content
+        SetResultCode(srCommError); // the link was lost: an earlier dump file keeps its content
         return;
     }
 
@@ -66,7 +66,7 @@ void TSerThread::ReadMemory()
     SetDumpFileError(error);
     if (Terminated() || BackRequested() || count != MemorySize ||
         written != static_cast<long>(MemorySize))
-        SetResultCode(1);
+        SetResultCode(srFileError);
     else
         Synchronize([this] { Host().AddRecent(); });
 }

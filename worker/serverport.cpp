@@ -2,6 +2,8 @@
 
 #include "serial/comport.h"
 
+#include <exception>
+
 std::unique_ptr<TComPort> MakeServerPort()
 {
     auto port = std::make_unique<TComPort>();
@@ -15,4 +17,16 @@ std::unique_ptr<TComPort> MakeServerPort()
     port->FlowControl().SetXOnXOff(xcDisable);
     port->SetPriorityClass(pcNormal);
     return port;
+}
+
+void ReleaseServerPort(TComPort& port)
+{
+    if (port.Tag() <= tgPortFree)
+        return;
+    try {
+        port.Close();
+        port.SetTag(tgPortFree);
+    } catch (const std::exception&) {
+        // Tag stays set: the next release tries again.
+    }
 }

@@ -26,7 +26,7 @@ void TSerThread::Transact(const std::string& request, bool headerFlag, std::uint
                           std::string& reply)
 {
     reply.clear();
-    if (ResultCode() != 0 || Terminated() || BackRequested())
+    if (ResultCode() != srSuccess || Terminated() || BackRequested())
         return;
     TComPort& port = SerIF();
     const std::size_t length = request.size();
@@ -56,7 +56,7 @@ void TSerThread::Transact(const std::string& request, bool headerFlag, std::uint
     }
 
     const auto mayTalk = [&] {
-        return ResultCode() == 0 && LinkOk && !Terminated() && !BackRequested();
+        return ResultCode() == srSuccess && LinkOk && !Terminated() && !BackRequested();
     };
     if (mayTalk()) {
         AppendTrace(FrameEntry('<', Received));

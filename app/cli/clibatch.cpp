@@ -33,9 +33,9 @@ std::optional<TServerEntry> ReadableServer(const std::vector<TServerEntry>& serv
 
 } // namespace
 
-TCliBatch::TCliBatch(TCliLoop& loop, const TCliArgs& args, const std::filesystem::path& iniPath,
-                     const std::filesystem::path& tracePath, bool errTerminal)
-    : Loop(loop), Args(args), Ini(iniPath), Trace(tracePath), ErrTerminal(errTerminal)
+TCliBatch::TCliBatch(TCliLoop& loop, const TCliArgs& args, const std::filesystem::path& tracePath,
+                     bool errTerminal)
+    : Loop(loop), Args(args), Trace(tracePath), ErrTerminal(errTerminal)
 {
     Loop.Post([this] { Begin(); });
 }
@@ -129,7 +129,7 @@ void TCliBatch::StartRun(const std::optional<TServerEntry>& server)
         lister = std::make_unique<TOnePortLister>(std::move(lister), port);
     Host =
         std::make_unique<TCliHost>(Loop, Args, Dump->Temporary, MakeSerialStages(std::move(lister)),
-                                   Ini, Trace, !Args.Quiet && ErrTerminal ? stderr : nullptr);
+                                   Trace, !Args.Quiet && ErrTerminal ? stderr : nullptr);
     TCliRunHooks hooks;
     if (Args.Repeat) {
         const std::filesystem::path pattern = Args.Output;
@@ -303,7 +303,7 @@ void TCliBatch::IdentifyNext()
     Host.reset();
     Host = std::make_unique<TCliHost>(Loop, args, "-",
                                       MakeIdentifyStages(ListerFor(server.DevicePath), Identifying),
-                                      Ini, Trace, nullptr);
+                                      Trace, nullptr);
     TCliRunHooks hooks;
     hooks.Finished = [this](int code) { Loop.Post([this, code] { IdentifyEnded(code); }); };
     Host->SetRunHooks(std::move(hooks));
@@ -313,8 +313,8 @@ void TCliBatch::IdentifyNext()
 void TCliBatch::IdentifyEnded(int code)
 {
     Running = false;
-    if (code == 130) {
-        End(130);
+    if (code == ExitInterrupted) {
+        End(ExitInterrupted);
         return;
     }
     TListedServer& listed = Listed[ToIdentify.front()];

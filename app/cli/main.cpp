@@ -25,7 +25,7 @@ int main(int argc, char** argv)
     case TCliParse::caHelp:
     case TCliParse::caVersion:
         std::fputs(parse.Text.c_str(), stdout);
-        return 0;
+        return ExitSuccess;
     case TCliParse::caError:
         std::fprintf(stderr, "srvdiag-cli: %s\nTry 'srvdiag-cli --help' for more information.\n",
                      parse.Text.c_str());
@@ -46,6 +46,6 @@ int main(int argc, char** argv)
                           parse.Explain.Json, args.LangIndex, stdout, stderr);
 
     // One read-out, a listing, or read-outs one after another (the batch reports each).
-    TCliBatch batch(loop, args, paths.IniPath, paths.TracePath, StandardErrorIsTerminal());
+    TCliBatch batch(loop, args, paths.TracePath, StandardErrorIsTerminal());
     return loop.Run([&] { batch.OnWake(); }, [&] { batch.OnInterrupt(); });
 }

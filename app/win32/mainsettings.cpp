@@ -1,5 +1,5 @@
 #include "app/core/recentfiles.h"
-#include "app/core/settingsfile.h"
+#include "app/win32/ansipath.h"
 #include "app/win32/mainwindow.h"
 
 // FileCombo's items are the recent files, its edit field the output file name, all as bytes of the
@@ -44,7 +44,7 @@ bool SameName(const std::string& a, const std::string& b)
 
 } // namespace
 
-std::string TMain::FileText() const
+std::string TMain::FileName() const
 {
     const HWND box = Control(ctFileCombo);
     const int length = GetWindowTextLengthA(box);
@@ -56,39 +56,54 @@ std::string TMain::FileText() const
     return text;
 }
 
-void TMain::LoadSettings()
+std::filesystem::path TMain::FilePath() const
 {
-    const std::optional<TSettings> settings = LoadSettingsFile(Paths.IniPath);
-    if (!settings)
-        return;
-    // Applied as stored; KeepOnScreen then brings a window back that no screen shows.
-    RECT frame{};
-    GetWindowRect(Window, &frame);
-    SetWindowPos(Window, nullptr, settings->Left.value_or(frame.left),
-                 settings->Top.value_or(frame.top), 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    CheckDlgButton(Window, ctShutdnChk, settings->Shutdown ? BST_CHECKED : BST_UNCHECKED);
-    ShutdownOn.store(settings->Shutdown);
-    AddItems(Control(ctFileCombo), settings->RecentFiles);
+    return AnsiPath(FileName());
 }
 
-void TMain::SaveSettings()
+TRecentFiles TMain::RecentFiles() const
 {
-    RECT frame{};
-    GetWindowRect(Window, &frame);
-    // A settings file that cannot be written is given up silently; closing goes on.
-    SaveSettingsFile(Paths.IniPath,
-                     FormatSettings(frame.left, frame.top,
-                                    IsDlgButtonChecked(Window, ctShutdnChk) == BST_CHECKED,
-                                    Items(Control(ctFileCombo))));
+    return Items(Control(ctFileCombo));
 }
 
-void TMain::AddRecent()
+void TMain::SetRecentFiles(const TRecentFiles& items)
 {
     const HWND box = Control(ctFileCombo);
-    TRecentFiles items = Items(box);
-    ::AddRecent(items, FileText(), SameName);
     SendMessageA(box, CB_RESETCONTENT, 0, 0);
     AddItems(box, items);
-    SendMessageA(box, CB_SETCURSEL, 0, 0);
+    if (!items.empty())
+        SendMessageA(box, CB_SETCURSEL, 0, 0);
+}
+
+bool TMain::SameFileName(const std::string& a, const std::string& b) const
+{
+    return SameName(a, b);
+}
+
+bool TMain::ShutdownChecked() const
+{
+    return IsDlgButtonChecked(Window, ctShutdnChk) == BST_CHECKED;
+}
+
+void TMain::SetShutdownChecked(bool checked)
+{
+    CheckDlgButton(Window, ctShutdnChk, checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+TWindowPosition TMain::Position() const
+{
+    RECT frame{};
+    GetWindowRect(Window, &frame);
+    return {frame.left, frame.top};
+}
+
+void TMain::RestorePosition(std::optional<int> left, std::optional<int> top)
+{
+    // Applied as stored; KeepOnScreen then brings a window back that no screen shows.
+    if (left || top) {
+        const TWindowPosition now = Position();
+        SetWindowPos(Window, nullptr, left.value_or(now.Left), top.value_or(now.Top), 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    KeepOnScreen();
 }

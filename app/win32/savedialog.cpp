@@ -18,7 +18,7 @@ void TMain::DoBrowse()
 {
     // Room for the longest name the dialog returns; a longer text in the box starts it empty.
     std::array<char, 32768> name{};
-    const std::string current = FileText();
+    const std::string current = FileName();
     if (current.size() < name.size())
         current.copy(name.data(), current.size());
 

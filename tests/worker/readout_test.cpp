@@ -34,10 +34,10 @@ public:
     explicit TProgressHost(TTestHost& base) : Base(base) {}
     int BackAtPercent = -1;
 
-    std::uint8_t Page() const override { return Base.Page(); }
-    void SetPage(std::uint8_t page) override { Base.SetPage(page); }
+    TPage Page() const override { return Base.Page(); }
+    void SetPage(TPage page) override { Base.SetPage(page); }
     bool NextEnabled() const override { return Base.NextEnabled(); }
-    std::filesystem::path IniPath() const override { return Base.IniPath(); }
+    std::filesystem::path TracePath() const override { return Base.TracePath(); }
     TComPort& SerIF() override { return Base.SerIF(); }
     bool ShutdownChecked() const override { return Base.ShutdownChecked(); }
     void WakeMainThread() override { Base.WakeMainThread(); }

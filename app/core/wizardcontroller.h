@@ -1,0 +1,142 @@
+#pragma once
+
+#include "app/core/filepaths.h"
+#include "app/core/recentfiles.h"
+#include "app/core/wizardmodel.h"
+#include "worker/workerhost.h"
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class TComPort;
+class TMainThreadDispatcher;
+class TSerThread;
+class TStages;
+
+// The captions the language choice gives the window's controls.
+struct TCaptions
+{
+    std::string NextBut, PrevBut, EndBut, ShutdnChk, FileTxt, SaveDlg;
+};
+
+// Where the window stands on the screen, as the settings file keeps it.
+struct TWindowPosition
+{
+    int Left = 0;
+    int Top = 0;
+};
+
+// What a front end's window does for the wizard, in its toolkit's terms. Called on the main
+// thread, except where a method says otherwise.
+class TWizardView
+{
+public:
+    virtual ~TWizardView() = default;
+
+    // Draws one page: visibility, captions, Next's enabled state, the progress bar's reset and
+    // the focus, in the order of TPageView's fields. The side effects are the controller's.
+    virtual void ShowPage(const TPageView& view) = 0;
+    virtual void SetNextEnabled(bool enabled) = 0;
+    virtual void ShowProgress(std::uint8_t percent) = 0;
+    // Fills the language list, selects its first item and gives it the focus.
+    virtual void SetLanguages(const std::vector<std::string>& names) = 0;
+    virtual void SetCaptions(const TCaptions& captions) = 0;
+
+    // The output file name in the file box, as the bytes the settings file keeps, and as the
+    // path the worker writes to.
+    virtual std::string FileName() const = 0;
+    virtual std::filesystem::path FilePath() const = 0;
+    // The file box's list; setting it selects the first item, when there is one.
+    virtual TRecentFiles RecentFiles() const = 0;
+    virtual void SetRecentFiles(const TRecentFiles& items) = 0;
+    // Whether two names are the same file to the user, as the platform compares names.
+    virtual bool SameFileName(const std::string& a, const std::string& b) const = 0;
+
+    virtual bool ShutdownChecked() const = 0;
+    virtual void SetShutdownChecked(bool checked) = 0;
+    virtual TWindowPosition Position() const = 0;
+    // Moves the window to what the settings file gave (each coordinate optional), then back into
+    // sight should no screen show it there.
+    virtual void RestorePosition(std::optional<int> left, std::optional<int> top) = 0;
+
+    // Any thread: have the main thread call TWizardController::ServeWorkerCalls soon.
+    virtual void PostServeWorker() = 0;
+    virtual void Close() = 0;
+    // Worker thread: one line explaining a port that cannot be opened (OpenFailureHint), for a
+    // front end that has somewhere to show it.
+    virtual void ReportPortHint(const std::string& hint) { (void)hint; }
+};
+
+// The wizard behind every window: the page and Next state, the worker's creation and end, what
+// Next, Back, the language choice and closing do, the side effects of the page update, the trace
+// path, the settings file and the recent-file list. It is the worker's host; the view only
+// translates to its toolkit.
+//
+// Page 1 language, 2 output file, 3 options, 4 connect instruction, 5 connecting, 6 reading,
+// 7 success, 8 output-file error, 9 server not found, 10 communication error (0 until the first
+// activation). ShowPage redraws everything from Page; the worker moves Page on from pages 5 and 6
+// and carries out Back.
+class TWizardController final : public TWorkerHost
+{
+public:
+    // findPaths gives the settings and trace file paths on the first activation; dispatcher is
+    // the port's way to the main thread.
+    TWizardController(TWizardView& view, std::unique_ptr<TStages> stages,
+                      std::function<TFilePaths()> findPaths,
+                      std::shared_ptr<TMainThreadDispatcher> dispatcher);
+    ~TWizardController() override;
+    TWizardController(const TWizardController&) = delete;
+    TWizardController& operator=(const TWizardController&) = delete;
+
+    // ---- Handlers (main thread) -----------------------------------------------------------------
+    void DoAct();  // first activation: files, languages, settings, worker, page 1
+    void DoNext(); // Next: the view's Close on page 7
+    void DoPrev(); // Back: the worker carries it out
+    void DoClos(); // closing, for any cause: settings, then the worker's end; once
+    void DoLang(std::uint8_t langIndex);     // captions in the chosen language
+    void FileComboChange(bool fileBoxEmpty); // the file box's text changed
+    void ShutdownChanged(bool checked);      // the shutdown option changed
+    void ServeWorkerCalls();                 // the worker's synchronized calls, on PostServeWorker
+    void EndWorker();                        // before the view goes: the worker's end, no settings
+
+    std::uint8_t LangIndex() const { return LangIndexValue; }
+    TSerThread* Worker() const { return WorkerThread.get(); }
+    const TFilePaths& FilePaths() const { return Paths; }
+
+    // ---- TWorkerHost ----------------------------------------------------------------------------
+    TPage Page() const override { return PageValue.load(); }
+    void SetPage(TPage page) override { PageValue.store(page); }
+    bool NextEnabled() const override { return NextOn.load(); }
+    std::filesystem::path TracePath() const override;
+    TComPort& SerIF() override { return *Port; }
+    bool ShutdownChecked() const override { return ShutdownOn.load(); }
+    void PortOpenFailed(const std::string& deviceName, const EComError& error) override;
+    void WakeMainThread() override;
+    void ShowPage() override;
+    void ShowProgress(std::uint8_t percent) override;
+    void AddRecent() override;
+
+private:
+    void LoadSettings();
+    void SaveSettings();
+
+    TWizardView& View;
+    std::function<TFilePaths()> FindPaths;
+    std::unique_ptr<TStages> PendingStages; // handed to the worker on first activation
+    bool Closed = false;
+
+    // The worker reads these from its own thread; it is declared last so that it ends first.
+    std::atomic<TPage> PageValue{pgNotStarted};
+    std::uint8_t LangIndexValue = 0;
+    TFilePaths Paths; // fixed before the worker starts
+    std::unique_ptr<TComPort> Port;
+    std::atomic<bool> NextOn{true};      // copy of NextBut's enabled state
+    std::atomic<bool> ShutdownOn{false}; // copy of ShutdnChk's check
+    std::unique_ptr<TSerThread> WorkerThread;
+};
