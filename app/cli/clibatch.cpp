@@ -54,7 +54,7 @@ void TCliBatch::Begin()
         std::error_code failed;
         if (!folder.empty() && !std::filesystem::is_directory(folder, failed)) {
             PrintLine(stderr, NoFolderText(folder, Args.LangIndex));
-            End(1);
+            End(ExitFileError);
             return;
         }
     }
@@ -87,7 +87,7 @@ void TCliBatch::OnInterrupt()
         Host->Interrupt(); // the host ends, and with it the batch, with 130
         return;
     }
-    End(130);
+    End(ExitInterrupted);
 }
 
 void TCliBatch::End(int code)
@@ -117,7 +117,7 @@ void TCliBatch::StartRun(const std::optional<TServerEntry>& server)
         TCliArgs args = Args;
         args.Output = output;
         PrintReport(OutputRefusedReport(args, reason), args, stderr, stdout);
-        End(1);
+        End(ExitFileError);
         return;
     }
     // Without a choice the window's discovery runs as it is: the first matching server.
@@ -161,7 +161,7 @@ void TCliBatch::RunEnded(int /*code*/)
     }
     const std::filesystem::path trace = Args.Repeat ? TraceNameBeside(args.Output) : Trace;
     TReadReport report = ConcludeReadOut(facts, args, dump, *Discovery, trace);
-    if (!Args.Port.empty() && !Current && report.ExitCode == 2 && facts.Trace.empty())
+    if (!Args.Port.empty() && !Current && report.ExitCode == ExitNotFound && facts.Trace.empty())
         report.Message = NoServerOnPortText(Args.Port, Args.LangIndex);
     if (!Args.Repeat) {
         PrintReport(report, args, stderr, stdout);
@@ -190,10 +190,10 @@ void TCliBatch::RunEnded(int /*code*/)
         return;
     }
     LastCode = report.ExitCode;
-    if (report.ExitCode == 0)
+    if (report.ExitCode == ExitSuccess)
         ++GoodRuns;
     if (Args.Count != 0 && GoodRuns >= Args.Count) {
-        End(0);
+        End(ExitSuccess);
         return;
     }
     WatchForUnplug();
@@ -250,7 +250,7 @@ void TCliBatch::WatchDone()
     if (!servers) {
         TReadReport report;
         const bool lastCounts = Args.Repeat && Args.Count == 0 && RunNumber > 0;
-        report.ExitCode = lastCounts ? LastCode : 2;
+        report.ExitCode = lastCounts ? LastCode : ExitNotFound;
         report.Outcome = "server-not-found";
         report.Message = WaitTimedOutText(Args.TimeoutSeconds, Args.LangIndex);
         report.File = MessagePath(Args.Output);
@@ -278,7 +278,7 @@ void TCliBatch::ListServersNow()
             Listed.push_back({server});
     if (Listed.empty()) {
         PrintLine(stderr, NoServerListedText(Args.Port, Args.LangIndex));
-        End(2);
+        End(ExitNotFound);
         return;
     }
     if (Args.Identify)
@@ -292,7 +292,7 @@ void TCliBatch::IdentifyNext()
 {
     if (ToIdentify.empty()) {
         PrintListing();
-        End(0);
+        End(ExitSuccess);
         return;
     }
     const TServerEntry& server = Listed[ToIdentify.front()].Server;

@@ -33,7 +33,7 @@ void Print(std::FILE* to, const std::string& line)
 TReadReport OutputRefusedReport(const TCliArgs& args, const std::string& reason)
 {
     TReadReport report;
-    report.ExitCode = 1;
+    report.ExitCode = ExitFileError;
     report.Outcome = "output-file-error";
     report.File = MessagePath(args.Output);
     report.Message = CliText(cmCannotWrite, args.LangIndex, {report.File, reason});
@@ -59,15 +59,15 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
     report.Block = stop.Block;
 
     const auto outputFailed = [&](const std::string& reason) {
-        report.ExitCode = 1;
+        report.ExitCode = ExitFileError;
         report.Outcome = "output-file-error";
         report.Message = CliText(cmCannotWrite, lang, {report.File, reason});
         report.Stage = "output-file";
         report.Block.reset();
     };
     // Only a success, and an interrupted read-out with --partial, replace OUTPUT.
-    const bool keep = facts.Code == 0 || (facts.Code == ExitInterrupted && args.Partial &&
-                                          facts.ReadOutRan && facts.DumpError.empty());
+    const bool keep = facts.Code == ExitSuccess || (facts.Code == ExitInterrupted && args.Partial &&
+                                                    facts.ReadOutRan && facts.DumpError.empty());
     std::string error;
     const bool kept = keep && CompleteFileReplacement(dump, error);
     if (!kept)
@@ -79,7 +79,7 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
     }
 
     switch (facts.Code) {
-    case 0:
+    case ExitSuccess:
         if (!kept) {
             outputFailed(error);
             break;
@@ -102,11 +102,11 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
         else
             report.Message = CliText(cmInterruptedNone, lang);
         break;
-    case 1:
+    case ExitFileError:
         outputFailed(facts.DumpError.empty() ? "cannot be written" : facts.DumpError);
         report.TraceDue = true;
         break;
-    case 2:
+    case ExitNotFound:
         report.TraceDue = true;
         if (!facts.RefusedPort.empty()) {
             report.ExitCode = ExitPortUnavailable;
@@ -117,7 +117,7 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
             report.Block.reset();
             break;
         }
-        report.ExitCode = 2;
+        report.ExitCode = ExitNotFound;
         report.Outcome = "server-not-found";
         if (facts.Trace.empty()) {
             report.Message = DiscoveryFailureText(discovery.Devices(), lang);
@@ -127,7 +127,7 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
         }
         break;
     default:
-        report.ExitCode = 3;
+        report.ExitCode = ExitCommError;
         report.Outcome = "communication-error";
         report.Message = CliText(cmCommunication, lang, {stop.Text});
         report.TraceDue = true;
