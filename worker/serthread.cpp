@@ -211,7 +211,7 @@ void TSerThread::Execute()
                     HostRef.SetPage(FailurePage(ResultCode()));
                     WriteTraceFile();
                 } else {
-                    HostRef.SetPage(PageAfter(page));
+                    HostRef.SetPage(static_cast<TPage>(page + 1));
                 }
                 SetResultCode(srSuccess);
             }

@@ -72,17 +72,8 @@ void TCliHost::ServeWorker()
 
 int ExitCodeFor(TStageResult result)
 {
-    switch (result) {
-    case srSuccess:
-        break;
-    case srFileError:
-        return ExitFileError;
-    case srNotFound:
-        return ExitNotFound;
-    case srCommError:
-        return ExitCommError;
-    }
-    return ExitSuccess;
+    constexpr int codes[] = {ExitSuccess, ExitFileError, ExitNotFound, ExitCommError};
+    return codes[result];
 }
 
 void TCliHost::Start()

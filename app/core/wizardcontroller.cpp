@@ -17,15 +17,11 @@ TWizardController::TWizardController(TWizardView& view, std::unique_ptr<TStages>
     Port->SetMainThreadDispatcher(std::move(dispatcher));
 }
 
-TWizardController::~TWizardController()
-{
-    EndWorker();
-}
+TWizardController::~TWizardController() = default;
 
 void TWizardController::EndWorker()
 {
-    // Terminates and waits, serving the worker's last calls while the view still exists.
-    WorkerThread.reset();
+    WorkerThread.reset(); // terminates and waits, serving the worker's last calls
 }
 
 void TWizardController::DoAct()
@@ -55,12 +51,7 @@ void TWizardController::DoClos()
         return;
     Closed = true;
     SaveSettings();
-    if (WorkerThread) {
-        WorkerThread->Terminate();
-        WorkerThread->Resume();
-        WorkerThread->WaitFor(); // serves the worker's calls meanwhile
-        WorkerThread.reset();
-    }
+    EndWorker();
 }
 
 void TWizardController::DoNext()
@@ -97,11 +88,6 @@ void TWizardController::FileComboChange(bool fileBoxEmpty)
     NextOn.store(enabled);
 }
 
-void TWizardController::ShutdownChanged(bool checked)
-{
-    ShutdownOn.store(checked);
-}
-
 void TWizardController::ServeWorkerCalls()
 {
     if (WorkerThread)
@@ -119,11 +105,6 @@ void TWizardController::ShowPage()
         ReleaseServerPort(*Port);
     if (view.ResumeWorker && WorkerThread)
         WorkerThread->Resume();
-}
-
-void TWizardController::ShowProgress(std::uint8_t percent)
-{
-    View.ShowProgress(percent);
 }
 
 void TWizardController::AddRecent()
@@ -147,11 +128,6 @@ void TWizardController::PortOpenFailed(const std::string& deviceName, const ECom
         View.ReportPortHint(hint);
 }
 
-void TWizardController::WakeMainThread()
-{
-    View.PostServeWorker();
-}
-
 void TWizardController::LoadSettings()
 {
     const std::optional<TSettings> settings = LoadSettingsFile(Paths.IniPath);
@@ -168,7 +144,7 @@ void TWizardController::LoadSettings()
 void TWizardController::SaveSettings()
 {
     // A settings file that cannot be written is given up silently; closing goes on.
-    const TWindowPosition position = View.Position();
+    const TWindowPos position = View.Position();
     SaveSettingsFile(Paths.IniPath, FormatSettings(position.Left, position.Top,
                                                    View.ShutdownChecked(), View.RecentFiles()));
 }

@@ -2,6 +2,7 @@
 
 #include "app/core/filepaths.h"
 #include "app/core/recentfiles.h"
+#include "app/core/windowplacement.h"
 #include "app/core/wizardmodel.h"
 #include "worker/workerhost.h"
 
@@ -25,13 +26,6 @@ struct TCaptions
     std::string NextBut, PrevBut, EndBut, ShutdnChk, FileTxt, SaveDlg;
 };
 
-// Where the window stands on the screen, as the settings file keeps it.
-struct TWindowPosition
-{
-    int Left = 0;
-    int Top = 0;
-};
-
 // What a front end's window does for the wizard, in its toolkit's terms. Called on the main
 // thread, except where a method says otherwise.
 class TWizardView
@@ -39,8 +33,7 @@ class TWizardView
 public:
     virtual ~TWizardView() = default;
 
-    // Draws one page: visibility, captions, Next's enabled state, the progress bar's reset and
-    // the focus, in the order of TPageView's fields. The side effects are the controller's.
+    // Draws one page in the order of TPageView's fields; its side effects are the controller's.
     virtual void ShowPage(const TPageView& view) = 0;
     virtual void SetNextEnabled(bool enabled) = 0;
     virtual void ShowProgress(std::uint8_t percent) = 0;
@@ -48,8 +41,7 @@ public:
     virtual void SetLanguages(const std::vector<std::string>& names) = 0;
     virtual void SetCaptions(const TCaptions& captions) = 0;
 
-    // The output file name in the file box, as the bytes the settings file keeps, and as the
-    // path the worker writes to.
+    // The output file name in the file box, as the settings file keeps it and as the worker's path.
     virtual std::string FileName() const = 0;
     virtual std::filesystem::path FilePath() const = 0;
     // The file box's list; setting it selects the first item, when there is one.
@@ -60,33 +52,25 @@ public:
 
     virtual bool ShutdownChecked() const = 0;
     virtual void SetShutdownChecked(bool checked) = 0;
-    virtual TWindowPosition Position() const = 0;
-    // Moves the window to what the settings file gave (each coordinate optional), then back into
-    // sight should no screen show it there.
+    virtual TWindowPos Position() const = 0;
+    // Moves the window where the settings file put it, then back into sight if no screen shows it.
     virtual void RestorePosition(std::optional<int> left, std::optional<int> top) = 0;
 
     // Any thread: have the main thread call TWizardController::ServeWorkerCalls soon.
     virtual void PostServeWorker() = 0;
     virtual void Close() = 0;
-    // Worker thread: one line explaining a port that cannot be opened (OpenFailureHint), for a
-    // front end that has somewhere to show it.
+    // Worker thread: the line explaining a port that cannot be opened (OpenFailureHint).
     virtual void ReportPortHint(const std::string& hint) { (void)hint; }
 };
 
-// The wizard behind every window: the page and Next state, the worker's creation and end, what
-// Next, Back, the language choice and closing do, the side effects of the page update, the trace
-// path, the settings file and the recent-file list. It is the worker's host; the view only
-// translates to its toolkit.
-//
-// Page 1 language, 2 output file, 3 options, 4 connect instruction, 5 connecting, 6 reading,
-// 7 success, 8 output-file error, 9 server not found, 10 communication error (0 until the first
-// activation). ShowPage redraws everything from Page; the worker moves Page on from pages 5 and 6
-// and carries out Back.
+// The wizard behind every window and the worker's host: the page (TPage) and Next state, the
+// worker's creation and end, what Next, Back, the language and closing do, the page update's side
+// effects, the trace path, the settings file and the recent files. ShowPage redraws the view from
+// Page; the worker moves Page on from pages 5 and 6 and carries out Back.
 class TWizardController final : public TWorkerHost
 {
 public:
-    // findPaths gives the settings and trace file paths on the first activation; dispatcher is
-    // the port's way to the main thread.
+    // findPaths gives the file paths on the first activation; dispatcher serves the port.
     TWizardController(TWizardView& view, std::unique_ptr<TStages> stages,
                       std::function<TFilePaths()> findPaths,
                       std::shared_ptr<TMainThreadDispatcher> dispatcher);
@@ -101,9 +85,9 @@ public:
     void DoClos(); // closing, for any cause: settings, then the worker's end; once
     void DoLang(std::uint8_t langIndex);     // captions in the chosen language
     void FileComboChange(bool fileBoxEmpty); // the file box's text changed
-    void ShutdownChanged(bool checked);      // the shutdown option changed
-    void ServeWorkerCalls();                 // the worker's synchronized calls, on PostServeWorker
-    void EndWorker();                        // before the view goes: the worker's end, no settings
+    void ShutdownChanged(bool checked) { ShutdownOn.store(checked); }
+    void ServeWorkerCalls(); // the worker's synchronized calls, on PostServeWorker
+    void EndWorker();        // before the view goes: the worker's end, no settings
 
     std::uint8_t LangIndex() const { return LangIndexValue; }
     TSerThread* Worker() const { return WorkerThread.get(); }
@@ -117,9 +101,9 @@ public:
     TComPort& SerIF() override { return *Port; }
     bool ShutdownChecked() const override { return ShutdownOn.load(); }
     void PortOpenFailed(const std::string& deviceName, const EComError& error) override;
-    void WakeMainThread() override;
+    void WakeMainThread() override { View.PostServeWorker(); }
     void ShowPage() override;
-    void ShowProgress(std::uint8_t percent) override;
+    void ShowProgress(std::uint8_t percent) override { View.ShowProgress(percent); }
     void AddRecent() override;
 
 private:

@@ -91,7 +91,7 @@ private:
     bool SameFileName(const std::string& a, const std::string& b) const override;
     bool ShutdownChecked() const override;
     void SetShutdownChecked(bool checked) override;
-    TWindowPosition Position() const override { return {x(), y()}; }
+    TWindowPos Position() const override { return {x(), y()}; }
     void RestorePosition(std::optional<int> left, std::optional<int> top) override;
     void PostServeWorker() override;
     void Close() override { close(); }

@@ -90,7 +90,7 @@ void TMain::SetShutdownChecked(bool checked)
     CheckDlgButton(Window, ctShutdnChk, checked ? BST_CHECKED : BST_UNCHECKED);
 }
 
-TWindowPosition TMain::Position() const
+TWindowPos TMain::Position() const
 {
     RECT frame{};
     GetWindowRect(Window, &frame);
@@ -101,7 +101,7 @@ void TMain::RestorePosition(std::optional<int> left, std::optional<int> top)
 {
     // Applied as stored; KeepOnScreen then brings a window back that no screen shows.
     if (left || top) {
-        const TWindowPosition now = Position();
+        const TWindowPos now = Position();
         SetWindowPos(Window, nullptr, left.value_or(now.Left), top.value_or(now.Top), 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }

@@ -90,7 +90,7 @@ private:
     bool SameFileName(const std::string& a, const std::string& b) const override;
     bool ShutdownChecked() const override;
     void SetShutdownChecked(bool checked) override;
-    TWindowPosition Position() const override;
+    TWindowPos Position() const override;
     void RestorePosition(std::optional<int> left, std::optional<int> top) override;
 
     // ---- Placement (mainplacement.cpp) ----------------------------------------------------------

@@ -26,7 +26,7 @@ public:
     std::string FileBox;
     TRecentFiles Recent;
     bool Shutdown = false;
-    TWindowPosition Where{192, 107};
+    TWindowPos Where{192, 107};
     std::optional<int> RestoredLeft, RestoredTop;
     int Closes = 0;
     std::vector<std::string> Hints;
@@ -55,7 +55,7 @@ public:
     }
     bool ShutdownChecked() const override { return Shutdown; }
     void SetShutdownChecked(bool checked) override { Shutdown = checked; }
-    TWindowPosition Position() const override { return Where; }
+    TWindowPos Position() const override { return Where; }
     void RestorePosition(std::optional<int> left, std::optional<int> top) override
     {
         RestoredLeft = left;
