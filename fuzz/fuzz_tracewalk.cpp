@@ -3,7 +3,7 @@
 // two pieces, split anywhere, decodes as the whole, and that the JSON form is plain ASCII.
 
 #include "app/cli/explaincommand.h"
-#include "app/cli/tracewalk.h"
+#include "app/cli/verdicttexts.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,13 +1,18 @@
 #include "fuzz/fuzzserver.h"
 
+#include "protocol/checksum.h"
+#include "protocol/constants.h"
+#include "protocol/frame.h"
+#include "protocol/identification.h"
+
 namespace {
 
-const std::string Identification = std::string("\x11") + "VADOZIROZA" + "K7Q2[9";
+const std::string Identification = std::string(IdentificationPrefix) + "K7Q2[9";
 constexpr std::uint8_t Nak = 0x15;
 
-std::uint8_t RotateAdd(std::uint8_t sum, std::uint8_t byte)
+std::string Byte(std::uint8_t value)
 {
-    return static_cast<std::uint8_t>(static_cast<std::uint8_t>((sum << 1) | (sum >> 7)) + byte);
+    return std::string(1, static_cast<char>(value));
 }
 
 } // namespace
@@ -17,7 +22,7 @@ TFuzzServer::TFuzzServer(const std::uint8_t* data, std::size_t size) : Data(data
 std::string TFuzzServer::Image()
 {
     static const std::string image = [] {
-        std::string bytes(1536, '\0');
+        std::string bytes(ReadOut::MemorySize, '\0');
         for (std::size_t k = 0; k < bytes.size(); ++k)
             bytes[k] = static_cast<char>((k * 37 + k / 256 + 11) & 0xFF);
         return bytes;
@@ -87,82 +92,78 @@ std::string TFuzzServer::Answer(std::uint8_t byte)
     switch (State) {
     case TState::Start:
     case TState::Wake:
-        if (byte == 0x00) {
+        if (byte == LinkByte::Wake) {
             State = TState::Wake;
-            return std::string(1, '\0');
+            return Byte(LinkByte::WakeAnswer);
         }
-        if (byte == 0x80) {
+        if (byte == IdentificationByte(1)) {
             State = TState::Ident2;
             return Identification.substr(0, 1);
         }
         return {};
     case TState::Ident2:
-        if (byte != 0x00)
+        if (byte != IdentificationByte(2))
             return restart();
         State = TState::Ident3;
-        return "\x55";
+        return Byte(static_cast<std::uint8_t>(IdentificationRequiredAnswer(2)));
     case TState::Ident3:
-        if (byte != 0xA5)
+        if (byte != IdentificationByte(3))
             return restart();
         State = TState::IdentChars;
         IdentIndex = 1;
-        return "\xF0";
+        return Byte(static_cast<std::uint8_t>(IdentificationRequiredAnswer(3)));
     case TState::IdentChars:
-        if (byte != 0x55)
+        if (byte != IdentificationByte(4))
             return restart();
         if (IdentIndex + 1 == Identification.size())
             State = TState::Link1;
         return Identification.substr(IdentIndex++, 1);
     case TState::Link1:
-        if (byte != 0x00)
+        if (byte != LinkByte::LinkCheck)
             return restart();
         State = TState::Link2;
         return {}; // silent on the first link-check byte
     case TState::Link2:
-        if (byte != 0x00)
+        if (byte != LinkByte::LinkCheck)
             return restart();
         State = TState::Header;
-        return std::string(1, '\0');
+        return Byte(LinkByte::LinkCheck);
     case TState::Header:
         if (byte == 0x00)
             return restart();
         Frame.assign(1, static_cast<char>(byte));
         RequestLength = byte & 0x3F;
         State = RequestLength == 0 ? TState::Check : TState::Body;
-        return std::string(1, static_cast<char>(RequestLength == 0 ? 3 : 1));
+        return Byte(RequestLength == 0 ? FrameByte::AckHeaderAlone : FrameByte::AckHeader);
     case TState::Body:
         Frame.push_back(static_cast<char>(byte));
         if (Frame.size() - 1 == RequestLength) {
             State = TState::Check;
-            return "\x03";
+            return Byte(FrameByte::AckLastRequest);
         }
-        return "\x02";
+        return Byte(FrameByte::AckRequest);
     case TState::Check: {
-        auto c = static_cast<std::uint8_t>(Frame[0]);
-        for (std::size_t i = 1; i < Frame.size(); ++i)
-            c = RotateAdd(c, static_cast<std::uint8_t>(Frame[i]));
-        const auto expected = static_cast<std::uint8_t>(0x80 | ((c + (c >> 6)) & 0x3F));
-        State = TState::Header;
         const auto header = static_cast<std::uint8_t>(Frame[0]);
-        const bool read = header == 0x42 && static_cast<std::uint8_t>(Frame[1]) == 0xFF &&
-                          static_cast<std::uint8_t>(Frame[2]) >= 0x80;
-        const bool shutdown = header == 0x01 && static_cast<std::uint8_t>(Frame[1]) == 0x04;
-        if (byte != expected || (!read && !shutdown))
-            return std::string(1, static_cast<char>(Nak));
+        const std::string request = Frame.substr(1);
+        State = TState::Header;
+        const bool read = header == FrameHeader(2, true) &&
+                          static_cast<std::uint8_t>(request[0]) == ReadOut::ReadRequestLead &&
+                          static_cast<std::uint8_t>(request[1]) >= ReadOut::ReadRequestBlockBase;
+        const bool shutdown = header == FrameHeader(1, false) && request == ShutdownRequest();
+        if (byte != FrameChecksum(header, request) || (!read && !shutdown))
+            return Byte(Nak);
         if (shutdown)
-            return "\x07";
-        const std::size_t block = static_cast<std::uint8_t>(Frame[2]) - 0x80u;
-        const std::string data = Image().substr(block * 12, 12);
-        std::uint8_t sum = 76;
-        for (char d : data)
-            sum = RotateAdd(sum, static_cast<std::uint8_t>(d));
-        ReplyData = static_cast<char>(sum) + data;
+            return Byte(ReplyMarker(0));
+        const std::size_t block =
+            static_cast<std::uint8_t>(request[1]) - std::size_t{ReadOut::ReadRequestBlockBase};
+        const std::string data = Image().substr(block * ReadOut::BlockSize, ReadOut::BlockSize);
+        ReplyData = Byte(ReplyChecksum(ReadOut::BlockSize, data)) + data;
         PollIndex = 0;
         State = TState::Poll;
-        return "\x4C";
+        return Byte(ReplyMarker(ReadOut::BlockSize));
     }
     case TState::Poll:
-        if (byte != static_cast<std::uint8_t>(0xC1 + PollIndex))
+        if (byte != static_cast<std::uint8_t>(FrameByte::FirstPoll + PollIndex))
             return restart();
         if (++PollIndex == ReplyData.size())
             State = TState::Header;

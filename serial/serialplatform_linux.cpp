@@ -180,6 +180,9 @@ public:
         if (!Fd.Valid())
             return;
         ioctl(Fd.Get(), TIOCNXCL);
+        // What the device has not taken is discarded: a device that stopped taking bytes would
+        // otherwise hold the close while the driver drains its output (cdc_acm waits up to 30 s).
+        ioctl(Fd.Get(), TCFLSH, TCOFLUSH);
         // A waiting event thread may still hold a duplicate of the descriptor: unlock now so the
         // device can be opened again at once.
         flock(Fd.Get(), LOCK_UN);

@@ -2,8 +2,9 @@
 // Each transfer direction has a manual-reset completion event (signalled: nothing pending) and
 // its own OVERLAPPED record; the event thread waits through a record and auto-reset event of its
 // own.
+#include "serial/overlappedtransfer_win32.h"
 #include "serial/serialplatform.h"
-#include "serial/systemmessage.h"
+#include "serial/systemmessage_win32.h"
 #include "serial/uniquehandle_win32.h"
 
 #include <atomic>
@@ -90,44 +91,18 @@ void FlagsToDcb(std::uint32_t flags, DCB& dcb)
     dcb.fAbortOnError = (flags & DcbFlag::AbortOnError) != 0;
 }
 
-// One transfer direction: its completion event and record.
-struct TTransfer
+// How long closing waits for the system to give back a cancelled transfer. A driver normally
+// does so at once; one whose device vanished mid-transfer may never do it.
+constexpr DWORD CancelBoundMs = 2000;
+
+// The parts of a cancelled transfer the system never gave back stay allocated for the rest of
+// the process, deliberately: its driver may still write the record, the event and the bytes,
+// and freeing them could let it write into memory reused for something else. It happens only
+// with a broken driver, at most twice per open.
+void KeepForTheSystem(std::unique_ptr<TTransferParts> parts)
 {
-    TUniqueHandle Done; // manual-reset, signalled while nothing is pending
-    OVERLAPPED Record{};
-
-    bool Pending() const
-    {
-        return Done.Valid() && WaitForSingleObject(Done.Get(), 0) != WAIT_OBJECT_0;
-    }
-
-    // Collects the pending transfer: 0 or the system's code, and the bytes moved.
-    std::int32_t Finish(HANDLE device, std::int32_t& transferred)
-    {
-        DWORD n = 0;
-        const BOOL ok = GetOverlappedResult(device, &Record, &n, TRUE);
-        const DWORD code = ok ? 0 : GetLastError();
-        transferred = static_cast<std::int32_t>(ok ? n : Record.InternalHigh);
-        // Collected: nothing is pending any more, whatever the system left the event in.
-        SetEvent(Done.Get());
-        // Wine ends a transfer cut short by its total timeout with ERROR_TIMEOUT where Windows
-        // reports success with the bytes moved; either way the short count decides.
-        if (code == ERROR_TIMEOUT)
-            return 0;
-        return static_cast<std::int32_t>(code);
-    }
-
-    // Ends a pending transfer and waits until the system no longer writes to its record or
-    // buffer (before the handle closes, the buffer goes or a purge must end it).
-    void Cancel(HANDLE device)
-    {
-        if (!Pending())
-            return;
-        CancelIoEx(device, &Record);
-        DWORD n = 0;
-        GetOverlappedResult(device, &Record, &n, TRUE);
-    }
-};
+    static_cast<void>(parts.release());
+}
 
 class TWin32SerialPlatform final : public TSerialPlatform
 {
@@ -150,14 +125,12 @@ public:
         waiter->Wake.Reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
         if (!waiter->Wake.Valid())
             return LastError();
-        TTransfer read;
-        read.Done.Reset(CreateEventA(nullptr, TRUE, TRUE, nullptr));
-        if (!read.Done.Valid())
-            return LastError();
-        TTransfer write;
-        write.Done.Reset(CreateEventA(nullptr, TRUE, TRUE, nullptr));
-        if (!write.Done.Valid())
-            return LastError();
+        TOverlappedTransfer read;
+        if (const std::int32_t code = read.Create())
+            return code;
+        TOverlappedTransfer write;
+        if (const std::int32_t code = write.Create())
+            return code;
         // Exclusive (no sharing) and overlapped.
         TUniqueHandle device(CreateFileA(deviceName.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                          nullptr, OPEN_EXISTING,
@@ -185,13 +158,13 @@ public:
         if (waiter)
             waiter->Shut();
         if (Device.Valid()) {
-            Read.Cancel(Device.Get());
-            Write.Cancel(Device.Get());
+            KeepForTheSystem(Read.Cancel(Device.Get(), CancelBoundMs));
+            KeepForTheSystem(Write.Cancel(Device.Get(), CancelBoundMs));
         }
         Opened.store(false);
         Device.Reset();
-        Write.Done.Reset();
-        Read.Done.Reset();
+        Write.Reset();
+        Read.Reset();
     }
 
     std::int32_t SetQueueSizes(std::int32_t input, std::int32_t output) override
@@ -286,17 +259,15 @@ public:
         // timeout, or forever without one). Cancelling it as well ends it on both; on Windows
         // there is nothing left to cancel.
         if ((flags & PurgeFlag::RxAbort) && Read.Pending())
-            CancelIoEx(Device.Get(), &Read.Record);
+            CancelIoEx(Device.Get(), Read.Record());
         if ((flags & PurgeFlag::TxAbort) && Write.Pending())
-            CancelIoEx(Device.Get(), &Write.Record);
+            CancelIoEx(Device.Get(), Write.Record());
         return 0;
     }
 
     std::int32_t StartRead(void* buffer, std::int32_t length) override
     {
-        return Start(Read, [&](OVERLAPPED* record) {
-            return ReadFile(Device.Get(), buffer, static_cast<DWORD>(length), nullptr, record);
-        });
+        return Read.StartRead(Device.Get(), buffer, length);
     }
 
     bool ReadPending() const override { return Read.Pending(); }
@@ -308,9 +279,7 @@ public:
 
     std::int32_t StartWrite(const void* buffer, std::int32_t length) override
     {
-        return Start(Write, [&](OVERLAPPED* record) {
-            return WriteFile(Device.Get(), buffer, static_cast<DWORD>(length), nullptr, record);
-        });
+        return Write.StartWrite(Device.Get(), buffer, length);
     }
 
     bool WritePending() const override { return Write.Pending(); }
@@ -321,10 +290,17 @@ public:
         // is ended by the system and collected as ERROR_OPERATION_ABORTED with the bytes it
         // moved.
         // Without a cancel event (its creation failed) the write is waited for as it is.
-        const HANDLE both[2] = {Write.Done.Get(), CancelWake.Get()};
+        const HANDLE both[2] = {Write.Done(), CancelWake.Get()};
         if (CancelWake.Valid() &&
-            WaitForMultipleObjects(2, both, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
-            CancelIoEx(Device.Get(), &Write.Record);
+            WaitForMultipleObjects(2, both, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
+            CancelIoEx(Device.Get(), Write.Record());
+            // A driver that never gives the cancelled write back leaves it pending, for Close
+            // to leave to the system; the caller is not held.
+            if (WaitForSingleObject(Write.Done(), CancelBoundMs) != WAIT_OBJECT_0) {
+                transferred = 0;
+                return ERROR_OPERATION_ABORTED;
+            }
+        }
         return Write.Finish(Device.Get(), transferred);
     }
 
@@ -415,11 +391,7 @@ public:
 
     std::string SystemMessage(std::int32_t code) const override
     {
-        char buffer[256] = {};
-        const DWORD n =
-            FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                           static_cast<DWORD>(code), 0, buffer, sizeof buffer, nullptr);
-        return TrimSystemMessage(std::string(buffer, n));
+        return WindowsErrorText(static_cast<DWORD>(code));
     }
 
     TComErrorKind ErrorKind(std::int32_t code) const override
@@ -464,26 +436,9 @@ public:
     }
 
 private:
-    // Starts one transfer on its record: a failed start leaves nothing pending.
-    template <typename TStartFn> std::int32_t Start(TTransfer& transfer, TStartFn start)
-    {
-        transfer.Record = {};
-        transfer.Record.hEvent = transfer.Done.Get();
-        if (!ResetEvent(transfer.Done.Get()))
-            return LastError();
-        if (!start(&transfer.Record)) {
-            const DWORD code = GetLastError();
-            if (code != ERROR_IO_PENDING) {
-                SetEvent(transfer.Done.Get());
-                return static_cast<std::int32_t>(code);
-            }
-        }
-        return 0;
-    }
-
     TUniqueHandle Device;
-    TTransfer Read;
-    TTransfer Write;
+    TOverlappedTransfer Read;
+    TOverlappedTransfer Write;
     DCB Dcb{};
     bool DcbKnown = false;
     std::atomic<bool> Opened{false}; // read by ErrorKind on the event thread

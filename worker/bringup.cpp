@@ -1,3 +1,6 @@
+#include "protocol/constants.h"
+#include "protocol/identification.h"
+#include "protocol/traceentry.h"
 #include "serial/comport.h"
 #include "worker/serthread.h"
 #include "worker/serverport.h"
@@ -9,23 +12,15 @@
 
 namespace {
 
-constexpr std::int32_t WakeTimeoutMs = 50;
-constexpr std::int32_t LinkTimeoutMs = 350;
 // A write the server does not take within this long counts as failed, so that a server which
 // stopped reading (a hung firmware, a stalled endpoint) cannot hold the worker: a whole second,
 // plus two milliseconds a byte where a byte takes 1.15 ms at 9600 baud with 11 bits.
 constexpr std::int32_t WriteBoundMs = 1000;
 constexpr std::int32_t WriteMsPerByte = 2;
-constexpr std::uint8_t ProbeAnswer = 0x55;
-constexpr int MostProbeContinuations = 17;
-constexpr int WakeCounterStart = 66;
-constexpr int WakeToleranceBound = 63;
-constexpr std::size_t IdentificationSteps = 16; // the identification characters of steps 4 to 19
-const std::string IdentificationPrefix = std::string("\x11") + "VADOZIROZA";
 
-bool IsIdentificationChar(int b)
+std::int32_t Milliseconds(std::chrono::milliseconds duration)
 {
-    return (b >= '0' && b <= '9') || (b >= 'A' && b <= '[');
+    return static_cast<std::int32_t>(duration.count());
 }
 
 } // namespace
@@ -43,8 +38,8 @@ void TSerThread::BringUpLink()
     try {
         // The attempt-start entry replaces the whole trace.
         ClearTrace();
-        AppendTrace("USB" + port.DeviceName() + '\r');
-        port.Timeouts().SetReadConstant(WakeTimeoutMs);
+        AppendTrace(AttemptStartEntry(port.DeviceName()));
+        port.Timeouts().SetReadConstant(Milliseconds(LinkTiming::WakingReadTimeout));
         port.Timeouts().SetWriteConstant(WriteBoundMs);
         port.Timeouts().SetWriteMultiplier(WriteMsPerByte);
         port.FlowControl().SetDTR(dcDisable);
@@ -58,12 +53,12 @@ void TSerThread::BringUpLink()
         }
         opened = true;
         NotePortStep(TPortStep::Opened);
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        std::this_thread::sleep_for(LinkTiming::PauseAfterOpen);
         port.FlowControl().SetDTR(dcEnable);
         NotePortStep(TPortStep::DtrOn);
         port.FlowControl().SetRTS(rcDisable);
         NotePortStep(TPortStep::RtsOff);
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::this_thread::sleep_for(LinkTiming::PauseAfterLineChange);
         port.PurgeInput();
         NotePortStep(TPortStep::InputPurged);
         port.SetTag(tgWorkerHoldsPort);
@@ -71,10 +66,10 @@ void TSerThread::BringUpLink()
         // Probe: a server that answers 0x55 and then keeps sending identification characters
         // is in a state that waking cannot fix.
         int last = -1;
-        SendByte(port, 0x00);
-        if (ReceiveByte(port) == ProbeAnswer) {
-            for (int i = 0; i < MostProbeContinuations; ++i) {
-                SendByte(port, ProbeAnswer);
+        SendByte(port, LinkByte::Probe);
+        if (ReceiveByte(port) == LinkByte::ProbeAnswer) {
+            for (int i = 0; i < LinkByte::MostProbeContinuations; ++i) {
+                SendByte(port, LinkByte::ProbeContinuation);
                 last = ReceiveByte(port);
                 if (!IsIdentificationChar(last))
                     break;
@@ -84,36 +79,31 @@ void TSerThread::BringUpLink()
             return;
 
         // Wake: stop at the first 0x00, or at a missing answer once three were tolerated.
-        for (int counter = WakeCounterStart;;) {
+        for (int counter = LinkByte::WakeCounterStart;;) {
             --counter;
-            SendByte(port, 0x00);
+            SendByte(port, LinkByte::Wake);
             const int b = ReceiveByte(port);
-            if ((b == -1 && counter < WakeToleranceBound) || counter == 0 || b == 0)
+            if ((b == -1 && counter < LinkByte::WakeToleranceBound) || counter == 0 ||
+                b == LinkByte::WakeAnswer)
                 break;
         }
 
         // Identification: the first wrong or missing answer ends bring-up.
-        const auto exchange = [&](std::uint8_t out) {
-            SendByte(port, out);
-            return ReceiveByte(port);
-        };
-        const int first = exchange(0x80);
-        if (first < 1)
-            return;
-        if (exchange(0x00) != 0x55 || exchange(0xA5) != 0xF0)
-            return;
-        std::string identification(1, static_cast<char>(first));
-        SetServerIdText(identification);
-        for (std::size_t i = 0; i < IdentificationSteps; ++i) {
-            const int b = exchange(0x55);
-            if (!IsIdentificationChar(b))
+        std::string identification;
+        for (int step = 1; step <= IdentificationSteps; ++step) {
+            SendByte(port, IdentificationByte(step));
+            const int b = ReceiveByte(port);
+            if (!IdentificationAnswerOk(step, b))
                 return;
-            identification += static_cast<char>(b);
-            SetServerIdText(identification);
+            if (IdentificationAnswerKept(step))
+                identification += static_cast<char>(b);
+            // Shown from step 3 on: step 1's answer alone may be anything but 0x00.
+            if (step >= 3)
+                SetServerIdText(identification);
         }
-        if (identification.compare(0, IdentificationPrefix.size(), IdentificationPrefix) != 0)
+        if (!IdentificationAccepted(identification))
             return;
-        port.Timeouts().SetReadConstant(LinkTimeoutMs);
+        port.Timeouts().SetReadConstant(Milliseconds(LinkTiming::IdentifiedReadTimeout));
         NotePortStep(TPortStep::Accepted);
         SetResultCode(srSuccess);
     } catch (const std::exception&) {

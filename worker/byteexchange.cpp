@@ -1,3 +1,4 @@
+#include "protocol/traceentry.h"
 #include "serial/comport.h"
 #include "worker/serthread.h"
 
@@ -12,10 +13,10 @@ bool TSerThread::SendByte(TComPort& port, std::uint8_t value)
         port.WriteChar(value);
     } catch (const std::exception& e) {
         NotePortFailure("write", e);
-        AppendTrace("!");
+        AppendTrace(FailureMark());
         written = false;
     }
-    AppendTrace('<' + std::to_string(value) + '\r');
+    AppendTrace(ByteSentEntry(value));
     return written;
 }
 
@@ -44,7 +45,7 @@ int TSerThread::ReceiveByte(TComPort& port)
         }
     }
     // Two or more waiting bytes mean the exchange is out of step: they count as no answer.
-    AppendTrace(">" + std::to_string(result) + '\r');
+    AppendTrace(ByteReceivedEntry(result));
     return result;
 }
 

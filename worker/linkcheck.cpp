@@ -1,3 +1,4 @@
+#include "protocol/constants.h"
 #include "serial/comport.h"
 #include "worker/serthread.h"
 
@@ -7,7 +8,7 @@ void TSerThread::CheckLink(TComPort& port)
 {
     if (ResultCode() != srSuccess || Terminated() || BackRequested())
         return;
-    const std::string zero(1, '\0');
+    const std::string zero(1, static_cast<char>(LinkByte::LinkCheck));
     // The server stays silent on the first byte and echoes the second: an answer to the first
     // means it is out of step.
     ExchangeBytes(port, zero, "");

@@ -60,5 +60,9 @@ long WriteOutputFile(const std::filesystem::path& name, const char* data, std::s
         }
         done += static_cast<std::size_t>(n);
     }
+    // The bytes count as written once they reached the disk; some file systems report a failed
+    // write only when the file is closed.
+    if (::fsync(fd.Get()) != 0 || ::close(fd.Release()) != 0)
+        return Fail(error);
     return static_cast<long>(done);
 }

@@ -1,4 +1,5 @@
-#include "worker/outputfile.h"
+#include "protocol/constants.h"
+#include "protocol/frame.h"
 #include "worker/serthread.h"
 #include "worker/workerhost.h"
 
@@ -6,14 +7,6 @@
 #include <string>
 #include <system_error>
 #include <vector>
-
-namespace {
-
-constexpr std::size_t MemorySize = 1536;
-constexpr std::size_t BlockSize = 12;
-constexpr std::uint8_t ShutdownCommand = 4;
-
-} // namespace
 
 void TSerThread::ShowProgress()
 {
@@ -24,25 +17,25 @@ void TSerThread::ReadMemory()
 {
     if (ResultCode() != srSuccess || Terminated() || BackRequested())
         return;
-    std::vector<char> buffer(MemorySize);
+    std::vector<char> buffer(ReadOut::MemorySize);
     ProgressPercent = 0;
     SetDumpFileError("");
     std::string reply;
 
     if (Host().ShutdownChecked())
-        Transact(std::string(1, static_cast<char>(ShutdownCommand)), false, 0, reply);
+        Transact(ShutdownRequest(), false, 0, reply);
 
     std::size_t count = 0;
-    while (count < MemorySize && LinkOk && !Terminated() && !BackRequested()) {
-        const auto block = static_cast<char>(0x80 + count / BlockSize);
-        Transact(std::string{'\xFF', block}, true, BlockSize, reply);
+    while (count < ReadOut::MemorySize && LinkOk && !Terminated() && !BackRequested()) {
+        const auto block = static_cast<int>(count / ReadOut::BlockSize);
+        Transact(ReadRequest(block), true, ReadOut::BlockSize, reply);
         Received = reply;
         // An empty reply with the link still good: a Back or a close arrived between the loop's
         // test and the transaction's own, which then sent nothing. The block is not counted.
         if (!LinkOk || reply.empty())
             continue;
-        std::copy_n(reply.data() + 1, BlockSize, buffer.data() + count);
-        count += BlockSize;
+        std::copy_n(reply.data() + 1, ReadOut::BlockSize, buffer.data() + count);
+        count += ReadOut::BlockSize;
         const auto percent = static_cast<std::uint8_t>(count * 25 / 384);
         if (ProgressPercent >= percent)
             continue;
@@ -60,12 +53,12 @@ void TSerThread::ReadMemory()
     // regular file: a FIFO would block the worker until some reader came, a device would take
     // the memory away without a trace.
     std::string error;
-    const long written = WriteOutputFile(DumpFileName(), buffer.data(), count, &error);
+    const long written = Host().WriteDump(DumpFileName(), buffer.data(), count, error);
     if (written >= 0 && written != static_cast<long>(count))
         error = std::generic_category().message(static_cast<int>(std::errc::no_space_on_device));
     SetDumpFileError(error);
-    if (Terminated() || BackRequested() || count != MemorySize ||
-        written != static_cast<long>(MemorySize))
+    if (Terminated() || BackRequested() || count != ReadOut::MemorySize ||
+        written != static_cast<long>(ReadOut::MemorySize))
         SetResultCode(srFileError);
     else
         Synchronize([this] { Host().AddRecent(); });

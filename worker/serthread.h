@@ -49,7 +49,7 @@ public:
     // ---- Worker-thread state used by the stages ---------------------------------------------
     TStageResult ResultCode() const { return Result.load(); }
     void SetResultCode(TStageResult code) { Result.store(code); }
-    std::string Trace;    // record of the current attempt (byte string)
+    std::string Trace;    // record of the current attempt, entries of protocol/traceentry.h
     std::string Received; // bytes of the current exchange
     std::uint8_t ProgressPercent = 0;
     bool LinkOk = false;

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "worker/outputfile.h"
 #include "worker/wizardpages.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -38,6 +40,16 @@ public:
     {
         (void)deviceName;
         (void)error;
+    }
+
+    // Writes the read-out's dump, count bytes, to name (the worker's DumpFileName). Called on
+    // the worker thread. By default the file of that name is created or its content replaced; a
+    // host that made the dump's file itself writes through what it holds open. Gives the number
+    // of bytes written or -1, with the reason in error.
+    virtual long WriteDump(const std::filesystem::path& name, const char* data, std::size_t count,
+                           std::string& error)
+    {
+        return WriteOutputFile(name, data, count, &error);
     }
 
     // Who watches the exchange live, or none (the window). Called on the worker thread; the

@@ -2,10 +2,12 @@
 
 #include "app/cli/batchtexts.h"
 #include "app/cli/cliargv.h"
+#include "app/cli/cliconsole.h"
 #include "app/cli/clihost.h"
 #include "app/cli/cliloop.h"
 #include "app/cli/clireport.h"
 #include "app/cli/outputname.h"
+#include "app/cli/terminaltext.h"
 #include "worker/devicelister.h"
 #include "worker/stages.h"
 
@@ -16,7 +18,7 @@ namespace {
 
 void PrintLine(std::FILE* stream, const std::string& line)
 {
-    std::fputs((line + "\n").c_str(), stream);
+    WriteText(stream, TerminalText(line) + "\n");
     std::fflush(stream);
 }
 
@@ -58,6 +60,8 @@ void TCliBatch::Begin()
             return;
         }
     }
+    // {n} numbers on after the dumps an earlier run left, never over them.
+    NumberBase = HighestRunPresent(Args.Output);
     if (Args.List)
         ListServersNow();
     else if (Args.Repeat || Args.Wait)
@@ -87,7 +91,7 @@ void TCliBatch::OnInterrupt()
         Host->Interrupt(); // the host ends, and with it the batch, with 130
         return;
     }
-    End(ExitInterrupted);
+    End(Loop.InterruptedStatus());
 }
 
 void TCliBatch::End(int code)
@@ -110,7 +114,8 @@ void TCliBatch::StartRun(const std::optional<TServerEntry>& server)
     // The output is checked, and the file that will take the dump made beside it, before the
     // server is touched: a bad name must not cost a whole read-out. {id} is known only once the
     // server has identified itself; the new file is moved to its name at the end.
-    const std::filesystem::path output = ExpandOutputName(Args.Output, "{id}", RunNumber, RunTime);
+    const std::filesystem::path output =
+        ExpandOutputName(Args.Output, "{id}", NumberBase + RunNumber, RunTime);
     std::string reason;
     Dump = BeginFileReplacement(output, reason);
     if (!Dump) {
@@ -133,7 +138,7 @@ void TCliBatch::StartRun(const std::optional<TServerEntry>& server)
     TCliRunHooks hooks;
     if (Args.Repeat) {
         const std::filesystem::path pattern = Args.Output;
-        const unsigned run = RunNumber;
+        const unsigned run = NumberBase + RunNumber;
         const std::string time = RunTime;
         hooks.TraceName = [pattern, run, time](const std::string& idText) {
             return TraceNameBeside(
@@ -141,6 +146,10 @@ void TCliBatch::StartRun(const std::optional<TServerEntry>& server)
         };
     }
     hooks.Finished = [this](int code) { Loop.Post([this, code] { RunEnded(code); }); };
+    // The dump goes into the new file through the descriptor made with it, never by its name.
+    hooks.WriteDump = [dump = *Dump](const char* data, std::size_t count, std::string& error) {
+        return WriteFileReplacement(dump, data, count, error);
+    };
     Host->SetRunHooks(std::move(hooks));
     Running = true;
 }
@@ -151,7 +160,7 @@ void TCliBatch::RunEnded(int /*code*/)
     const TRunFacts& facts = Host->Facts();
     const std::string id = IdPlaceholderValue(facts.ServerId);
     TCliArgs args = Args;
-    args.Output = ExpandOutputName(Args.Output, id, RunNumber, RunTime);
+    args.Output = ExpandOutputName(Args.Output, id, NumberBase + RunNumber, RunTime);
     TFileReplacement dump = *Dump;
     if (MessagePath(Args.Output.filename()).find("{id}") != std::string::npos) {
         // The name held {id}: the new file goes to the name the server's identification gave.
@@ -161,6 +170,8 @@ void TCliBatch::RunEnded(int /*code*/)
     }
     const std::filesystem::path trace = Args.Repeat ? TraceNameBeside(args.Output) : Trace;
     TReadReport report = ConcludeReadOut(facts, args, dump, *Discovery, trace);
+    if (report.ExitCode == ExitInterrupted)
+        report.ExitCode = Loop.InterruptedStatus(); // SIGTERM and SIGHUP end as Ctrl+C does
     if (!Args.Port.empty() && !Current && report.ExitCode == ExitNotFound && facts.Trace.empty())
         report.Message = NoServerOnPortText(Args.Port, Args.LangIndex);
     if (!Args.Repeat) {
@@ -170,10 +181,10 @@ void TCliBatch::RunEnded(int /*code*/)
     }
     // One line for the read-out, its trace in it; the JSON object keeps the trace's fields.
     TReadReport line = report;
-    line.Message = RunPrefixText(RunNumber, id, Args.LangIndex) + report.Message;
+    line.Message = RunPrefixText(NumberBase + RunNumber, id, Args.LangIndex) + report.Message;
     // An interrupted read-out leaves its trace too (the worker writes it after a Back in the
     // read-out): the line says where, so that no file beside the dumps goes unexplained.
-    if (report.TraceDue || (report.ExitCode == ExitInterrupted && facts.ReadOutRan))
+    if (report.TraceDue || (facts.Code == ExitInterrupted && facts.ReadOutRan))
         line.Message += "; " + TraceText(report.TracePath, report.TraceError, Args.LangIndex);
     line.TraceDue = false;
     TCliArgs lineArgs = args;
@@ -181,12 +192,12 @@ void TCliBatch::RunEnded(int /*code*/)
     PrintReport(line, lineArgs, stderr, stdout);
     if (Args.Json) {
         const std::string json = ReportJson(report) + "\n";
-        std::fwrite(json.data(), 1, json.size(), stdout);
+        WriteText(stdout, json);
         std::fflush(stdout);
     }
 
-    if (report.ExitCode == ExitInterrupted) {
-        End(ExitInterrupted);
+    if (facts.Code == ExitInterrupted) {
+        End(report.ExitCode);
         return;
     }
     LastCode = report.ExitCode;
@@ -314,7 +325,7 @@ void TCliBatch::IdentifyEnded(int code)
 {
     Running = false;
     if (code == ExitInterrupted) {
-        End(ExitInterrupted);
+        End(Loop.InterruptedStatus());
         return;
     }
     TListedServer& listed = Listed[ToIdentify.front()];
@@ -327,6 +338,9 @@ void TCliBatch::IdentifyEnded(int code)
 
 void TCliBatch::PrintListing()
 {
-    for (const TListedServer& server : Listed)
-        PrintLine(stdout, ListLine(server, Args.LangIndex));
+    for (const TListedServer& server : Listed) {
+        const std::string line = TerminalFields(ListLine(server, Args.LangIndex)) + "\n";
+        std::fwrite(line.data(), 1, line.size(), stdout);
+    }
+    std::fflush(stdout);
 }

@@ -32,7 +32,7 @@ class TCliLoop;
 //
 // Exit status: that of the read-out; a listing 0, or 2 when no server is present; --repeat that
 // of its last read-out, 0 when --count good read-outs were made, 2 when a wait for a server ran
-// out before (or before any read-out); 130 after Ctrl+C.
+// out before (or before any read-out); 128 + the signal after Ctrl+C, SIGTERM or SIGHUP.
 class TCliBatch
 {
 public:
@@ -72,7 +72,8 @@ private:
     std::unique_ptr<TCliHost> Host;
     bool Running = false; // Host is in a read-out or identification
     bool Ending = false;
-    unsigned RunNumber = 0; // read-outs started
+    unsigned RunNumber = 0;  // read-outs started
+    unsigned NumberBase = 0; // the highest {n} an earlier run left; this run's {n} go on from it
     unsigned GoodRuns = 0;
     int LastCode = 2;                            // the last read-out's exit status (2 before any)
     std::optional<TServerEntry> Current;         // the server of the running or last read-out

@@ -12,3 +12,8 @@ const char* EnvironmentValue(const char* name)
 {
     return secure_getenv(name);
 }
+
+void WriteText(std::FILE* stream, std::string_view text)
+{
+    std::fwrite(text.data(), 1, text.size(), stream);
+}

@@ -1,8 +1,10 @@
 #include "app/cli/clihost.h"
 
+#include "app/cli/cliconsole.h"
 #include "app/cli/cliloop.h"
 #include "app/cli/clitexts.h"
 #include "app/cli/protocollog.h"
+#include "app/cli/terminaltext.h"
 #include "app/core/filepaths.h"
 #include "serial/comerror.h"
 #include "serial/comport.h"
@@ -47,6 +49,14 @@ void TCliHost::PortOpenFailed(const std::string& deviceName, const EComError& er
     RunFacts.RefusedPort = deviceName;
     RunFacts.RefusedReason = error.what();
     RunFacts.PortBusy = error.Kind() == ekBusy;
+}
+
+long TCliHost::WriteDump(const std::filesystem::path& name, const char* data, std::size_t count,
+                         std::string& error)
+{
+    if (Hooks.WriteDump)
+        return Hooks.WriteDump(data, count, error);
+    return TWorkerHost::WriteDump(name, data, count, error);
 }
 
 TExchangeObserver* TCliHost::ExchangeObserver()
@@ -167,7 +177,7 @@ void TCliHost::PrintLog(const std::string& lines)
     if (lines.empty())
         return;
     Print(Progress.Finish());
-    std::fwrite(lines.data(), 1, lines.size(), stderr);
+    WriteText(stderr, TerminalLines(lines));
     std::fflush(stderr);
 }
 
@@ -175,6 +185,6 @@ void TCliHost::Print(const std::string& text)
 {
     if (text.empty() || ProgressOut == nullptr)
         return;
-    std::fwrite(text.data(), 1, text.size(), ProgressOut);
+    WriteText(ProgressOut, text);
     std::fflush(ProgressOut);
 }

@@ -2,7 +2,7 @@
 
 #include "app/cli/cliargs.h"
 #include "app/cli/progressline.h"
-#include "app/cli/tracewalk.h"
+#include "protocol/tracewalk.h"
 #include "worker/workerhost.h"
 
 #include <atomic>
@@ -60,6 +60,9 @@ struct TCliRunHooks
     // Takes the outcome once the worker has ended and Facts() is complete, instead of the loop
     // quitting with it.
     std::function<void(int code)> Finished;
+    // Writes the dump instead of the worker's own write to the file name (TWorkerHost::WriteDump).
+    // Called on the worker thread.
+    std::function<long(const char* data, std::size_t count, std::string& error)> WriteDump;
 };
 
 class TCliHost final : public TWorkerHost
@@ -99,6 +102,8 @@ public:
     void ShowProgress(std::uint8_t percent) override;
     void AddRecent() override {} // the command line keeps no recent-file list
     TExchangeObserver* ExchangeObserver() override;
+    long WriteDump(const std::filesystem::path& name, const char* data, std::size_t count,
+                   std::string& error) override;
 
 private:
     using TClock = std::chrono::steady_clock;

@@ -30,6 +30,8 @@ int TCliLoop::Run(const std::function<void()>& onWake, const std::function<void(
             onWake();
         if (got.Interrupted) {
             interrupted = true;
+            if (got.Signal != 0)
+                InterruptSignal = got.Signal;
             onInterrupt();
         }
     }

@@ -25,6 +25,9 @@ public:
     // second Ctrl+C ends the program at once). Returns the code given to Quit.
     int Run(const std::function<void()>& onWake, const std::function<void()>& onInterrupt);
     void Quit(int code); // main thread
+    // The exit status of an interrupted run: 128 + the number of the signal that interrupted it
+    // (130 for Ctrl+C; on Linux also 143 for SIGTERM and 129 for SIGHUP).
+    int InterruptedStatus() const { return 128 + InterruptSignal; }
 
 private:
     struct TSystem; // the platform's descriptors or handles
@@ -32,6 +35,7 @@ private:
     {
         bool Woken = false;
         bool Interrupted = false;
+        int Signal = 0; // the signal that interrupted, when the platform tells (else SIGINT)
     };
     // The platform's wait for a wake-up or, while watchInterrupt, the first Ctrl+C; reporting
     // Ctrl+C also lets a second one end the program.
@@ -41,4 +45,5 @@ private:
     std::deque<std::function<void()>> Posted;
     bool Quitting = false;
     int QuitCode = 0;
+    int InterruptSignal = 2; // SIGINT until another signal interrupts
 };

@@ -10,8 +10,9 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-// SIGINT stays blocked in every thread while the loop exists (threads inherit the mask of the
-// thread that starts them), so that it arrives only through the signalfd.
+// SIGINT, SIGTERM and SIGHUP stay blocked in every thread while the loop exists (threads inherit
+// the mask of the thread that starts them), so that they arrive only through the signalfd: each
+// of them ends a read-out as Ctrl+C does, and the program then exits with 128 + its number.
 struct TCliLoop::TSystem
 {
     sigset_t Signals{};
@@ -25,7 +26,8 @@ struct TCliLoop::TSystem
         // SIGPIPE killing the program before the dump is written.
         std::signal(SIGPIPE, SIG_IGN);
         sigemptyset(&Signals);
-        sigaddset(&Signals, SIGINT);
+        for (const int sig : {SIGINT, SIGTERM, SIGHUP})
+            sigaddset(&Signals, sig);
         pthread_sigmask(SIG_BLOCK, &Signals, nullptr);
         Interrupt = signalfd(-1, &Signals, SFD_CLOEXEC | SFD_NONBLOCK);
         WakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -43,8 +45,8 @@ struct TCliLoop::TSystem
             close(WakeFd);
         Interrupt = WakeFd = -1;
     }
-    // The second Ctrl+C ends the program at once: the other threads keep SIGINT blocked, so the
-    // signal goes to the main thread with its default action.
+    // The second signal ends the program at once: the other threads keep them blocked, so it
+    // goes to the main thread with its default action.
     void ReleaseInterrupt() { pthread_sigmask(SIG_UNBLOCK, &Signals, nullptr); }
 };
 
@@ -75,6 +77,8 @@ TCliLoop::TWaitResult TCliLoop::WaitForEvents(bool watchInterrupt)
     if (watchInterrupt && (fds[1].revents & POLLIN)) {
         signalfd_siginfo info{};
         while (read(System->Interrupt, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+            if (got.Signal == 0)
+                got.Signal = static_cast<int>(info.ssi_signo);
         }
         System->ReleaseInterrupt();
         got.Interrupted = true;

@@ -1,31 +1,24 @@
 #include "app/cli/clireport.h"
 
 #include "app/cli/cliargv.h"
+#include "app/cli/cliconsole.h"
 #include "app/cli/clihost.h"
 #include "app/cli/clijson.h"
 #include "app/cli/clitexts.h"
 #include "app/cli/discoveryrecord.h"
 #include "app/cli/stoppoint.h"
+#include "app/cli/terminaltext.h"
 #include "app/core/platformfiles.h"
+#include "protocol/constants.h"
+#include "protocol/traceparser.h"
 
 #include <system_error>
 
 namespace {
 
-constexpr std::uint64_t MemorySize = 1536;
-
-// The device of the attempt-start entry ("USB" and the device, up to the first carriage return).
-std::string PortOfTrace(const std::string& trace)
-{
-    if (trace.rfind("USB", 0) != 0)
-        return "";
-    return trace.substr(3, trace.find('\r') - 3);
-}
-
 void Print(std::FILE* to, const std::string& line)
 {
-    const std::string text = "srvdiag-cli: " + line + "\n";
-    std::fwrite(text.data(), 1, text.size(), to);
+    WriteText(to, "srvdiag-cli: " + TerminalText(line) + "\n");
 }
 
 } // namespace
@@ -49,7 +42,7 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
     TReadReport report;
     report.File = MessagePath(args.Output);
     report.ServerId = facts.ServerId;
-    report.Port = PortOfTrace(facts.Trace);
+    report.Port = TraceDevice(facts.Trace);
     report.ConnectTime = facts.ConnectTime;
     report.ReadTime = facts.ReadTime;
     report.TracePath = MessagePath(tracePath);
@@ -58,10 +51,14 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
     report.Stage = stop.Stage;
     report.Block = stop.Block;
 
+    // A read-out that could not be moved to its name stays in the new file, named here.
+    std::string keptIn;
     const auto outputFailed = [&](const std::string& reason) {
         report.ExitCode = ExitFileError;
         report.Outcome = "output-file-error";
-        report.Message = CliText(cmCannotWrite, lang, {report.File, reason});
+        report.Message = keptIn.empty()
+                             ? CliText(cmCannotWrite, lang, {report.File, reason})
+                             : CliText(cmCannotWriteKept, lang, {report.File, reason, keptIn});
         report.Stage = "output-file";
         report.Block.reset();
     };
@@ -70,8 +67,11 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
                                                     facts.ReadOutRan && facts.DumpError.empty());
     std::string error;
     const bool kept = keep && CompleteFileReplacement(dump, error);
-    if (!kept)
+    if (!keep)
         AbandonFileReplacement(dump);
+    else if (!kept)
+        keptIn = MessagePath(dump.Temporary); // never thrown away (a sticky folder refuses the
+                                              // move over another user's file)
     if (kept) {
         std::error_code ignored;
         const std::uintmax_t size = std::filesystem::file_size(dump.Target, ignored);
@@ -85,7 +85,7 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
             break;
         }
         report.Outcome = "success";
-        report.Message = CliText(cmDone, lang, {std::to_string(MemorySize), report.File});
+        report.Message = CliText(cmDone, lang, {std::to_string(ReadOut::MemorySize), report.File});
         report.Stage.clear();
         report.Block.reset();
         break;
@@ -148,7 +148,7 @@ void PrintReport(const TReadReport& report, const TCliArgs& args, std::FILE* err
     std::fflush(err);
     if (args.Json) {
         const std::string text = ReportJson(report) + "\n";
-        std::fwrite(text.data(), 1, text.size(), out);
+        WriteText(out, text);
         std::fflush(out);
     }
 }

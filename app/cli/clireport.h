@@ -37,7 +37,8 @@ TReadReport OutputRefusedReport(const TCliArgs& args, const std::string& reason)
 
 // Moves the new dump over OUTPUT (a success; with --partial also an interrupted read-out) or
 // removes it, so that OUTPUT holds a complete new dump or what it held before, and tells what
-// came of the read-out.
+// came of the read-out. A dump that could not be moved over OUTPUT is kept in the new file,
+// which the message names.
 TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
                             const TFileReplacement& dump, const TDiscoveryRecord& discovery,
                             const std::filesystem::path& tracePath);

@@ -26,6 +26,7 @@ constexpr TTexts English = {
     "interrupted; the {1} bytes read so far are in {2}",
     "trace written to {1}",
     "trace could not be written to {1}: {2}",
+    "cannot write {1}: {2}; the read-out is kept in {3}",
 };
 
 constexpr TTexts Dutch = {
@@ -48,6 +49,7 @@ constexpr TTexts Dutch = {
     "afgebroken; de {1} tot nu toe gelezen bytes staan in {2}",
     "trace geschreven naar {1}",
     "trace kon niet worden geschreven naar {1}: {2}",
+    "kan {1} niet schrijven: {2}; de uitlezing staat in {3}",
 };
 
 } // namespace

@@ -25,6 +25,7 @@ enum TCliMessage : std::uint8_t {
     cmInterruptedPartial, // {1} bytes, {2} file
     cmTraceWritten,       // {1} path
     cmTraceFailed,        // {1} path, {2} reason
+    cmCannotWriteKept,    // {1} file, {2} the system's reason, {3} where the read-out is
     cmMessageCount
 };
 

@@ -1,14 +1,18 @@
 #include "app/cli/explaincommand.h"
 
 #include "app/cli/cliargv.h"
+#include "app/cli/cliconsole.h"
+#include "app/cli/clijson.h"
+#include "app/cli/terminaltext.h"
+#include "app/core/platformfiles.h"
+#include "serial/devicename.h"
 
-#include <fstream>
 #include <system_error>
 
 namespace {
 
 // A trace of a full read-out is about 20 kB; a file much larger than that is no trace.
-constexpr std::uintmax_t MostTraceBytes = 1 << 22;
+constexpr std::size_t MostTraceBytes = 1 << 22;
 
 // A JSON string. Bytes from 0x80 on are taken as the single-byte code page's Latin-1 letters,
 // so that any byte of a device name or an identification text gives valid JSON.
@@ -36,10 +40,23 @@ std::string NumberOrNull(int value)
     return value < 0 ? "null" : std::to_string(value);
 }
 
-// Why the file cannot be read, or nothing; the content otherwise.
+// Why the file cannot be read, or nothing; the content otherwise. The file is opened without
+// waiting (a FIFO that took the name's place), checked through what was opened and read only up
+// to the bound, whatever size it claims (a /proc file says 0).
 std::optional<std::string> ReadTrace(const std::filesystem::path& path, std::string& content,
                                      bool dutch)
 {
+    // A name Windows reads as a device (COM1:, \\.\COM5) is refused before anything looks at
+    // it: opening a serial port raises its modem lines.
+    if (NamesADevice(path))
+        return dutch ? "is geen gewoon bestand" : "is not a regular file";
+    if (std::optional<TFileStart> start = ReadRegularFileStart(path, MostTraceBytes)) {
+        if (!start->Whole)
+            return dutch ? "is te groot voor een trace" : "is too large to be a trace";
+        content = std::move(start->Content);
+        return std::nullopt;
+    }
+    // Only to say why: nothing is opened by name here.
     std::error_code error;
     const auto status = std::filesystem::status(path, error);
     if (!std::filesystem::exists(status))
@@ -48,16 +65,7 @@ std::optional<std::string> ReadTrace(const std::filesystem::path& path, std::str
         return dutch ? "is een map" : "is a folder";
     if (!std::filesystem::is_regular_file(status))
         return dutch ? "is geen gewoon bestand" : "is not a regular file";
-    const auto size = std::filesystem::file_size(path, error);
-    if (!error && size > MostTraceBytes)
-        return dutch ? "is te groot voor een trace" : "is too large to be a trace";
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return dutch ? "kan niet worden gelezen" : "cannot be read";
-    content.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    if (file.bad())
-        return dutch ? "kan niet worden gelezen" : "cannot be read";
-    return std::nullopt;
+    return dutch ? "kan niet worden gelezen" : "cannot be read";
 }
 
 } // namespace
@@ -90,7 +98,8 @@ std::string ExplainJson(const TTraceWalk& walk, const std::string& traceName,
                         std::uint8_t langIndex)
 {
     const TTraceVerdict& v = walk.Verdict;
-    std::string json = "{\"trace\":" + Quoted(traceName);
+    // The name is the system's (UTF-8 on both systems): each letter is kept as one.
+    std::string json = "{\"trace\":" + JsonString(traceName);
     if (walk.Error)
         return json + ",\"error\":" + Quoted(*walk.Error) + "}\n";
     json += ",\"device\":" + (v.Device.empty() && v.Stage == TTraceStage::Discovery
@@ -127,27 +136,27 @@ int RunExplain(const std::filesystem::path& trace, bool json, std::uint8_t langI
     const std::string name = MessagePath(trace);
     std::string content;
     if (const auto why = ReadTrace(trace, content, nl)) {
-        std::fprintf(err, "srvdiag-cli: %s %s\n", name.c_str(), why->c_str());
+        WriteText(err, "srvdiag-cli: " + TerminalText(name) + " " + *why + "\n");
         if (json) {
             TTraceWalk none;
             none.Error = *why;
-            std::fputs(ExplainJson(none, name, langIndex).c_str(), out);
+            WriteText(out, ExplainJson(none, name, langIndex));
         }
         return ExitNoTrace;
     }
     const TTraceWalk walk = WalkTrace(content);
     if (walk.Error) {
-        std::fprintf(err,
-                     nl ? "srvdiag-cli: %s is geen trace van dit programma (%s)\n"
-                        : "srvdiag-cli: %s is not a trace of this program (%s)\n",
-                     name.c_str(), walk.Error->c_str());
+        WriteText(err, "srvdiag-cli: " + TerminalText(name) +
+                           (nl ? " is geen trace van dit programma ("
+                               : " is not a trace of this program (") +
+                           TerminalText(*walk.Error) + ")\n");
         if (json)
-            std::fputs(ExplainJson(walk, name, langIndex).c_str(), out);
+            WriteText(out, ExplainJson(walk, name, langIndex));
         return ExitNotATrace;
     }
     const std::string text =
-        json ? ExplainJson(walk, name, langIndex) : ExplainText(walk, langIndex);
-    std::fwrite(text.data(), 1, text.size(), out);
+        json ? ExplainJson(walk, name, langIndex) : TerminalLines(ExplainText(walk, langIndex));
+    WriteText(out, text);
     std::fflush(out);
     return 0;
 }

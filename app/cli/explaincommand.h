@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/cli/tracewalk.h"
+#include "app/cli/verdicttexts.h"
 
 #include <cstdint>
 #include <cstdio>

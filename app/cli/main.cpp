@@ -8,6 +8,8 @@
 #include "app/cli/cliloop.h"
 #include "app/cli/clitexts.h"
 #include "app/cli/explaincommand.h"
+#include "app/cli/terminaltext.h"
+#include "app/core/dllsearch.h"
 #include "app/core/filepaths.h"
 #include "app/core/userfolders.h"
 
@@ -16,6 +18,8 @@
 
 int main(int argc, char** argv)
 {
+    // Before anything loads a DLL by name.
+    RestrictDllSearch();
     // Before any other thread: Ctrl+C is then taken by the loop alone, and a reader of the texts
     // that goes away cannot end the read-out.
     TCliLoop loop;
@@ -24,11 +28,11 @@ int main(int argc, char** argv)
     switch (parse.Action) {
     case TCliParse::caHelp:
     case TCliParse::caVersion:
-        std::fputs(parse.Text.c_str(), stdout);
+        WriteText(stdout, parse.Text);
         return ExitSuccess;
     case TCliParse::caError:
-        std::fprintf(stderr, "srvdiag-cli: %s\nTry 'srvdiag-cli --help' for more information.\n",
-                     parse.Text.c_str());
+        WriteText(stderr, "srvdiag-cli: " + TerminalText(parse.Text) +
+                              "\nTry 'srvdiag-cli --help' for more information.\n");
         return ExitUsage;
     case TCliParse::caExplain:
     case TCliParse::caRun:

@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 // The dump file's name as given may hold placeholders in its last part: {id} (the six
@@ -21,6 +22,11 @@ std::string IdPlaceholderValue(const std::string& serverIdText);
 // pattern with its placeholders replaced.
 std::filesystem::path ExpandOutputName(const std::filesystem::path& pattern, const std::string& id,
                                        unsigned run, const std::string& time);
+
+// The highest {n} among the files in pattern's folder that pattern names, dumps and the traces
+// beside them alike; 0 when there is none, or pattern holds no {n}. A new run's read-outs number
+// on from there, so that no run replaces the dumps an earlier one left.
+unsigned HighestRunPresent(const std::filesystem::path& pattern);
 
 // The name of the trace kept beside a dump after a failed read-out: the dump's name with its
 // extension replaced by ".ERR" (".ERR" added when it already ends so).

@@ -35,7 +35,12 @@ TFilePaths ResolveFilePaths(const std::filesystem::path& programPath, bool progr
     const std::filesystem::path tracePath = TracePathFor(iniPath);
     if (programFolderWritable)
         return {iniPath, tracePath};
-    return {configFolder / iniPath.filename(), dataFolder / tracePath.filename()};
+    // A user folder the system does not know gives no file at all, never one relative to the
+    // current folder.
+    const auto in = [](const std::filesystem::path& folder, const std::filesystem::path& name) {
+        return folder.is_absolute() ? folder / name : std::filesystem::path();
+    };
+    return {in(configFolder, iniPath.filename()), in(dataFolder, tracePath.filename())};
 }
 
 TFilePaths ProgramFilePaths(const std::filesystem::path& programPath, const std::string& appName)

@@ -23,7 +23,8 @@ std::filesystem::path TracePathFor(const std::filesystem::path& iniPath);
 
 // Both files beside the program when its folder is writable (an unpacked copy); otherwise (an
 // installed copy) the same file names in the user's configuration folder (settings) and data
-// folder (trace).
+// folder (trace). A user folder that is empty or relative (the system does not know it) gives an
+// empty path for its file: the file is then neither read nor written.
 TFilePaths ResolveFilePaths(const std::filesystem::path& programPath, bool programFolderWritable,
                             const std::filesystem::path& configFolder,
                             const std::filesystem::path& dataFolder);

@@ -1,6 +1,8 @@
 #include "app/core/platformfiles.h"
-#include "serial/systemmessage.h"
+#include "serial/devicename.h"
+#include "serial/systemmessage_win32.h"
 
+#include <algorithm>
 #include <atomic>
 #include <windows.h>
 
@@ -31,22 +33,16 @@ bool IsRegularFile(HANDLE file)
 // The system's text for an error code.
 std::string SystemReason(DWORD code)
 {
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string reason = length > 0 && text != nullptr
-                             ? TrimSystemMessage(std::string(text, length))
-                             : "Error " + std::to_string(code);
-    if (text != nullptr)
-        LocalFree(text);
-    return reason;
+    std::string reason = WindowsErrorText(code);
+    return reason.empty() ? "Error " + std::to_string(code) : reason;
 }
 
 } // namespace
 
 std::optional<std::string> ReadRegularFile(const std::filesystem::path& path, std::size_t limit)
 {
+    if (NamesADevice(path))
+        return std::nullopt;
     THandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size{};
@@ -62,10 +58,37 @@ std::optional<std::string> ReadRegularFile(const std::filesystem::path& path, st
     return content;
 }
 
+std::optional<TFileStart> ReadRegularFileStart(const std::filesystem::path& path, std::size_t limit)
+{
+    THandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid() || !IsRegularFile(file.Value))
+        return std::nullopt;
+    // Read up to one byte past the bound, whatever size the file claims.
+    TFileStart start;
+    char buffer[65536];
+    while (start.Content.size() <= limit) {
+        const std::size_t want = std::min(sizeof buffer, limit + 1 - start.Content.size());
+        DWORD got = 0;
+        if (!ReadFile(file.Value, buffer, static_cast<DWORD>(want), &got, nullptr))
+            return std::nullopt;
+        if (got == 0) {
+            start.Whole = true;
+            return start;
+        }
+        start.Content.append(buffer, got);
+    }
+    start.Content.resize(limit);
+    return start;
+}
+
 bool ReplaceRegularFile(const std::filesystem::path& path, const std::string& content)
 {
-    // CreateFileW follows a symbolic link to its target, so the check is on what the name leads
-    // to; the replace below goes through the same name.
+    // A device name is refused before anything is opened. CreateFileW follows a symbolic link to
+    // its target, so the check is on what the name leads to; the replace below goes through the
+    // same name.
+    if (NamesADevice(path))
+        return false;
     bool exists = false;
     {
         THandle old(CreateFileW(path.c_str(), 0,
@@ -116,6 +139,12 @@ bool ReplaceRegularFile(const std::filesystem::path& path, const std::string& co
 std::optional<TFileReplacement> BeginFileReplacement(const std::filesystem::path& path,
                                                      std::string& error)
 {
+    // A device name is refused before anything is opened: even an open without access rights
+    // raises a serial port's modem lines.
+    if (NamesADevice(path)) {
+        error = "Not a regular file";
+        return std::nullopt;
+    }
     bool exists = false;
     {
         // CreateFileW follows a symbolic link, so the checks are on what the name leads to.
@@ -153,10 +182,14 @@ std::optional<TFileReplacement> BeginFileReplacement(const std::filesystem::path
         std::filesystem::path temporary = path;
         temporary += L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
                      std::to_wstring(counter++) + L".tmp";
+        if (NamesADevice(temporary)) {
+            error = "Not a regular file";
+            return std::nullopt;
+        }
         THandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file.Valid())
-            return TFileReplacement{path, temporary, exists};
+            return TFileReplacement{path, temporary, exists, nullptr};
         if (const DWORD code = GetLastError(); code != ERROR_FILE_EXISTS) {
             error = SystemReason(code);
             return std::nullopt;
@@ -164,6 +197,21 @@ std::optional<TFileReplacement> BeginFileReplacement(const std::filesystem::path
     }
     error = SystemReason(ERROR_FILE_EXISTS);
     return std::nullopt;
+}
+
+long WriteFileReplacement(const TFileReplacement& replacement, const char* data, std::size_t count,
+                          std::string& error)
+{
+    THandle file(CreateFileW(replacement.Temporary.c_str(), GENERIC_WRITE, 0, nullptr,
+                             TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (!file.Valid() ||
+        (count > 0 && (!WriteFile(file.Value, data, static_cast<DWORD>(count), &written, nullptr) ||
+                       written != count))) {
+        error = SystemReason(GetLastError());
+        return -1;
+    }
+    return static_cast<long>(count);
 }
 
 bool CompleteFileReplacement(const TFileReplacement& replacement, std::string& error)

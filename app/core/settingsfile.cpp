@@ -3,6 +3,7 @@
 #include "app/core/platformfiles.h"
 
 #include <algorithm>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -101,13 +102,34 @@ std::string FormatSettings(std::int32_t left, std::int32_t top, bool shutdown,
 
 std::optional<TSettings> LoadSettingsFile(const std::filesystem::path& path)
 {
-    const std::optional<std::string> content = ReadRegularFile(path, SettingsFileLimit);
-    if (!content)
+    std::optional<TFileStart> start = ReadRegularFileStart(path, SettingsFileLimit);
+    if (!start)
         return std::nullopt;
-    return ParseSettings(*content);
+    std::string_view content = start->Content;
+    if (!start->Whole) {
+        // Only the lines that end within the bound are read; the one it cuts, and every line
+        // after it, read as missing.
+        const std::size_t lastEnd = content.find_last_of("\r\n");
+        content =
+            lastEnd == std::string_view::npos ? std::string_view() : content.substr(0, lastEnd);
+    }
+    return ParseSettings(content);
 }
 
 bool SaveSettingsFile(const std::filesystem::path& path, const std::string& content)
 {
+    if (path.empty()) // no folder to keep it in
+        return false;
+    // A file that is there but cannot be read whole (the user may not read it, it is longer
+    // than the bound) holds settings that were never loaded: replacing it would lose them.
+    std::error_code failed;
+    const std::filesystem::file_status status = std::filesystem::status(path, failed);
+    if (status.type() != std::filesystem::file_type::not_found) {
+        if (failed)
+            return false;
+        const std::optional<TFileStart> start = ReadRegularFileStart(path, SettingsFileLimit);
+        if (!start || !start->Whole)
+            return false;
+    }
     return ReplaceRegularFile(path, content);
 }

@@ -33,11 +33,14 @@ TSettings ParseSettings(std::string_view content);
 std::string FormatSettings(std::int32_t left, std::int32_t top, bool shutdown,
                            const TRecentFiles& recentFiles);
 
-// Empty when the file cannot be opened or read, is not a regular file (a FIFO or a device is
-// never waited on) or is longer than SettingsFileLimit.
+// Empty when the file cannot be opened or read, or is not a regular file (a FIFO or a device is
+// never waited on). Of a file longer than SettingsFileLimit only the lines within the bound are
+// read.
 std::optional<TSettings> LoadSettingsFile(const std::filesystem::path& path);
 
 // Replaces the file as a whole: a temporary file beside it is renamed over it, so a failed write
 // leaves the old file intact. Creates the folder when needed. Only a regular file (also through a
-// link) is replaced; a name that leads to anything else is left alone. Returns false on failure.
+// link) is replaced; a name that leads to anything else is left alone, and so is a file that
+// cannot be read whole (not readable, or longer than SettingsFileLimit), whose settings were
+// never loaded. Returns false on failure.
 bool SaveSettingsFile(const std::filesystem::path& path, const std::string& content);

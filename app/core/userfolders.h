@@ -13,5 +13,7 @@ std::filesystem::path RunningProgramPath();
 bool FolderWritable(const std::filesystem::path& folder);
 
 // The user's folder for the settings of appName, and for its data (the trace file). Not created.
+// Always absolute; empty when the system does not know the user's folders (no home folder, no
+// roaming application-data folder).
 std::filesystem::path UserConfigFolder(const std::string& appName);
 std::filesystem::path UserDataFolder(const std::string& appName);

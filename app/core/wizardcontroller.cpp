@@ -96,7 +96,7 @@ void TWizardController::ServeWorkerCalls()
 
 void TWizardController::ShowPage()
 {
-    const TPageView view = WizardView(PageValue.load(), LangIndexValue, View.FileName().empty());
+    const TPageView view = WizardView(PageValue.load(), LangIndexValue, View.FilePath().empty());
     NextOn.store(view.NextButEnabled);
     View.ShowPage(view);
     if (view.HandOverDumpFileName && WorkerThread)
@@ -109,8 +109,11 @@ void TWizardController::ShowPage()
 
 void TWizardController::AddRecent()
 {
+    const std::string name = View.FileName();
+    if (name.empty())
+        return; // the settings file could not hold it: the list stays as it is
     TRecentFiles items = View.RecentFiles();
-    ::AddRecent(items, View.FileName(), [this](const std::string& a, const std::string& b) {
+    ::AddRecent(items, name, [this](const std::string& a, const std::string& b) {
         return View.SameFileName(a, b);
     });
     View.SetRecentFiles(items);

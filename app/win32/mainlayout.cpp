@@ -155,8 +155,15 @@ std::string LabelLines(const std::string& text)
 void TMain::CreateLayout()
 {
     for (const TLayoutItem& item : Layout) {
-        CreateWindowExA(0, item.Class, item.Caption, item.Style, 0, 0, 0, 0, Window,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.Id)), Instance, nullptr);
+        const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.Id));
+        // The file box holds its text in UTF-16: a typed name outside the code page stays as it
+        // is typed (it has no caption).
+        if (item.Id == ctFileCombo)
+            CreateWindowExW(0, L"COMBOBOX", L"", item.Style, 0, 0, 0, 0, Window, id, Instance,
+                            nullptr);
+        else
+            CreateWindowExA(0, item.Class, item.Caption, item.Style, 0, 0, 0, 0, Window, id,
+                            Instance, nullptr);
     }
     SendMessageA(Control(ctPrcBar), PBM_SETRANGE32, 0, 100);
     ApplyDpi(WindowDpi(Window));

@@ -1,9 +1,10 @@
 #include "app/core/recentfiles.h"
-#include "app/win32/ansipath.h"
 #include "app/win32/mainwindow.h"
+#include "app/win32/widepath.h"
 
-// FileCombo's items are the recent files, its edit field the output file name, all as bytes of the
-// system's single-byte code page, as the settings file keeps them.
+// FileCombo's items are the recent files, as bytes of the system's single-byte code page as the
+// settings file keeps them; its edit field is the output file name in UTF-16 (a name the code
+// page cannot hold is used, but not kept among the recent files).
 
 namespace {
 
@@ -44,21 +45,20 @@ bool SameName(const std::string& a, const std::string& b)
 
 } // namespace
 
+std::wstring TMain::FileText() const
+{
+    return WideWindowText(Control(ctFileCombo));
+}
+
 std::string TMain::FileName() const
 {
-    const HWND box = Control(ctFileCombo);
-    const int length = GetWindowTextLengthA(box);
-    if (length <= 0)
-        return {};
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const int got = GetWindowTextA(box, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
-    return text;
+    // Empty for a name the code page cannot hold: it is used, but not kept among the recent files.
+    return AnsiName(FileText()).value_or(std::string());
 }
 
 std::filesystem::path TMain::FilePath() const
 {
-    return AnsiPath(FileName());
+    return std::filesystem::path(FileText());
 }
 
 TRecentFiles TMain::RecentFiles() const

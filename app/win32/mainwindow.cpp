@@ -247,7 +247,7 @@ void TMain::SetCaptions(const TCaptions& captions)
 
 void TMain::FileComboChange()
 {
-    Wizard.FileComboChange(FileName().empty());
+    Wizard.FileComboChange(FileText().empty());
 }
 
 void TMain::FocusControl(HWND control)

@@ -83,7 +83,8 @@ private:
     void Close() override { SendMessageA(Window, WM_CLOSE, 0, 0); }
 
     // ---- Settings and recent files (mainsettings.cpp) -------------------------------------------
-    std::string FileName() const override; // the editable text of FileCombo, as its bytes
+    std::wstring FileText() const;         // the editable text of FileCombo, as UTF-16
+    std::string FileName() const override; // ... in the code page, empty if it cannot hold it
     std::filesystem::path FilePath() const override;
     TRecentFiles RecentFiles() const override;
     void SetRecentFiles(const TRecentFiles& items) override;

@@ -1,4 +1,5 @@
 #include "app/win32/mainwindow.h"
+#include "app/win32/widepath.h"
 
 #include <array>
 #include <commdlg.h>
@@ -8,33 +9,35 @@ namespace {
 
 // Three choices, the first one selected; each a description and a pattern, the list ended by an
 // empty pair.
-constexpr char Filter[] = "Dump file (*.DMP)\0*.DMP\0"
-                          "Binary file (*.BIN)\0*.BIN\0"
-                          "Any file (*.*)\0*.*\0";
+constexpr wchar_t Filter[] = L"Dump file (*.DMP)\0*.DMP\0"
+                             L"Binary file (*.BIN)\0*.BIN\0"
+                             L"Any file (*.*)\0*.*\0";
 
 } // namespace
 
 void TMain::DoBrowse()
 {
     // Room for the longest name the dialog returns; a longer text in the box starts it empty.
-    std::array<char, 32768> name{};
-    const std::string current = FileName();
+    // Wide throughout, so that the name the user picks is the name the file gets.
+    std::array<wchar_t, 32768> name{};
+    const std::wstring current = FileText();
     if (current.size() < name.size())
         current.copy(name.data(), current.size());
 
-    OPENFILENAMEA dialog{};
+    const std::wstring title = WideFromAnsi(SaveTitle);
+    OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = Window;
     dialog.lpstrFilter = Filter;
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = name.data();
     dialog.nMaxFile = static_cast<DWORD>(name.size());
-    dialog.lpstrTitle = SaveTitle.c_str();
-    dialog.lpstrDefExt = "DMP";
+    dialog.lpstrTitle = title.c_str();
+    dialog.lpstrDefExt = L"DMP";
     dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_ENABLESIZING |
                    OFN_EXPLORER | OFN_NOCHANGEDIR;
-    if (!GetSaveFileNameA(&dialog))
+    if (!GetSaveFileNameW(&dialog))
         return; // cancelled (or failed): nothing changes
-    SetWindowTextA(Control(ctFileCombo), name.data());
+    SetWindowTextW(Control(ctFileCombo), name.data());
     FileComboChange();
 }

@@ -1,3 +1,4 @@
+#include "app/core/dllsearch.h"
 #include "app/win32/mainwindow.h"
 
 #include <commctrl.h>
@@ -21,6 +22,8 @@ bool IsControlListKey(const MSG& message)
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
+    // Before anything loads a DLL by name.
+    RestrictDllSearch();
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof controls;
     controls.dwICC = ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS;
@@ -31,17 +34,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
         return 1;
     // A dialog's keyboard: Tab and the arrow keys move the focus, Enter clicks the default button
     // (Next) wherever the focus is, the ampersand accelerators work, Escape does nothing.
+    // Wide messages: a character typed into the file box reaches it as UTF-16, whatever the code
+    // page holds.
     MSG message{};
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         if (IsControlListKey(message) && window.Handle() != nullptr) {
             window.WriteControlList();
             continue;
         }
         const HWND dialog = window.Handle();
-        if (dialog != nullptr && IsDialogMessageA(dialog, &message))
+        if (dialog != nullptr && IsDialogMessageW(dialog, &message))
             continue;
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
     return static_cast<int>(message.wParam);
 }

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <optional>
+#include <pwd.h>
+#include <unistd.h>
 
 TEST(FilePaths, ThreeLetterExtensionIsReplacedOtherwiseIniIsAppended)
 {
@@ -31,6 +33,14 @@ TEST(FilePaths, InstalledProgramUsesTheUsersConfigAndDataFolders)
     EXPECT_EQ(paths.TracePath, "/home/u/.local/share/srvdiag/srvdiag.ERR");
 }
 
+// An unknown user folder (empty) gives no file rather than one in the current folder.
+TEST(FilePaths, UnknownUserFolderGivesNoFileInsteadOfARelativeOne)
+{
+    const TFilePaths paths = ResolveFilePaths("/usr/bin/srvdiag", false, "", "relative");
+    EXPECT_TRUE(paths.IniPath.empty());
+    EXPECT_TRUE(paths.TracePath.empty());
+}
+
 // The user's folders follow the XDG variables when they hold absolute paths, else the home folder.
 TEST(FilePaths, UserFoldersFollowXdgOrHome)
 {
@@ -46,6 +56,17 @@ TEST(FilePaths, UserFoldersFollowXdgOrHome)
     EXPECT_EQ(UserDataFolder("srvdiag"), "/home/u/.local/share/srvdiag");
     unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(UserConfigFolder("srvdiag-cli"), "/home/u/.config/srvdiag-cli");
+    // Without a usable HOME the password database gives the home folder; never a folder
+    // relative to the current one.
+    const passwd* user = getpwuid(getuid());
+    ASSERT_NE(user, nullptr);
+    const std::filesystem::path own = user->pw_dir;
+    for (const char* broken : {"", "relative/home"}) {
+        setenv("HOME", broken, 1);
+        EXPECT_EQ(UserConfigFolder("srvdiag"), own / ".config/srvdiag") << broken;
+    }
+    unsetenv("HOME");
+    EXPECT_EQ(UserDataFolder("srvdiag"), own / ".local/share/srvdiag");
     const auto restore = [](const char* name, const std::optional<std::string>& value) {
         if (value)
             setenv(name, value->c_str(), 1);

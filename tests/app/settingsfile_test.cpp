@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -103,8 +104,8 @@ TEST(SettingsFile, FailedSaveKeepsTheOldFile)
 }
 
 // A settings file that is not a regular file is never waited on or read without end: a FIFO
-// without a writer, a link to /dev/zero and a file past the size limit all read as a bad file
-// (nothing applied), at once.
+// without a writer and a link to /dev/zero read as a bad file (nothing applied), at once; of a
+// file past the size limit only the lines within it are read.
 TEST(SettingsFile, OnlyARegularFileOfBoundedSizeIsRead)
 {
     TScratchDir dir;
@@ -117,7 +118,12 @@ TEST(SettingsFile, OnlyARegularFileOfBoundedSizeIsRead)
 
     const auto big = dir.File("big.INI");
     WriteFileContent(big, "1\r\n2\r\nS\r\n" + std::string(SettingsFileLimit, 'a'));
-    EXPECT_FALSE(LoadSettingsFile(big));
+    const std::optional<TSettings> cut = LoadSettingsFile(big);
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(cut->Left, 1);
+    EXPECT_EQ(cut->Top, 2);
+    EXPECT_TRUE(cut->Shutdown);
+    EXPECT_TRUE(cut->RecentFiles.empty()) << "the line the bound cuts is not read";
     const auto linked = dir.File("linked.INI");
     WriteFileContent(dir.File("real"), "1\r\n2\r\nS\r\n" + std::string(1000, 'a'));
     std::filesystem::create_symlink(dir.File("real"), linked);
@@ -159,4 +165,43 @@ TEST(SettingsFile, NamesAreKeptByteForByte)
     ASSERT_TRUE(SaveSettingsFile(path, FormatSettings(1, 2, false, names)));
     EXPECT_EQ(FileContent(path), "1\r\n2\r\n\r\ncaf\xe9.dmp\t/d/\xff\xfe.bin\r\n");
     EXPECT_EQ(LoadSettingsFile(path)->RecentFiles, names);
+}
+
+// A settings file that could not be read whole is never replaced by the window's save, which
+// would put defaults in place of what it holds: one too long to read, and (as another user) one
+// the user may not read.
+TEST(SettingsFile, FileThatCouldNotBeReadIsNotReplaced)
+{
+    TScratchDir dir;
+    const auto longLine = dir.File("long.INI");
+    const std::string content = std::string(50 * 1024 * 1024, '7') + "\r\n2\r\nS\r\nA\tB\r\n";
+    WriteFileContent(longLine, content);
+    const std::optional<TSettings> nothing = LoadSettingsFile(longLine);
+    ASSERT_TRUE(nothing);
+    EXPECT_FALSE(nothing->Left);
+    EXPECT_FALSE(SaveSettingsFile(longLine, FormatSettings(192, 107, false, {})));
+    EXPECT_EQ(std::filesystem::file_size(longLine), content.size());
+
+    if (::geteuid() != 0)
+        return; // the unreadable file needs a second user, made from root
+    const auto unreadable = dir.File("unreadable.INI");
+    WriteFileContent(unreadable, "5\r\n6\r\nS\r\nkeep\r\n");
+    ASSERT_EQ(::chown(unreadable.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(unreadable.c_str(), 0), 0);
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 0777), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(10);
+        if (LoadSettingsFile(unreadable))
+            ::_exit(11);
+        if (SaveSettingsFile(unreadable, FormatSettings(192, 107, false, {})))
+            ::_exit(12);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(FileContent(unreadable), "5\r\n6\r\nS\r\nkeep\r\n");
 }

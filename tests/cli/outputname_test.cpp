@@ -1,4 +1,5 @@
 #include "app/cli/outputname.h"
+#include "tests/support/scratchdir.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,31 @@ TEST(OutputName, PlaceholdersAreReplacedInTheFileNameOnly)
     EXPECT_EQ(ExpandOutputName("a{b}{ID}.DMP", "X", 1, "T"), std::filesystem::path("a{b}{ID}.DMP"))
         << "other braces stay as they are";
     EXPECT_EQ(ExpandOutputName("{id}/x.DMP", "X", 1, "T"), std::filesystem::path("{id}/x.DMP"));
+}
+
+// A new run numbers on after the dumps and traces an earlier one left; names that only look
+// alike, and patterns without {n}, count nothing.
+TEST(OutputName, HighestRunPresentCountsWhatTheSamePatternNamed)
+{
+    TScratchDir dir;
+    for (const char* name : {"1.DMP", "7.ERR", "12.txt", "x3.DMP", "a(1)+5-K7Q2[9.DMP",
+                             "a(1)+9.DMP", "1234567890123.DMP", "20.DMP.tmp"})
+        WriteFileContent(dir.File(name), "");
+    struct TCase
+    {
+        const char* Pattern;
+        unsigned Highest;
+    };
+    const TCase cases[] = {
+        {"{n}.DMP", 7},           // 7.ERR is the trace a failed read-out 7 left
+        {"x{n}.DMP", 3},          //
+        {"a(1)+{n}-{id}.DMP", 5}, // the pattern's own brackets and plus are plain text
+        {"{id}.DMP", 0},          // no {n}: nothing to number
+        {"b{n}.DMP", 0},          // none present
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(HighestRunPresent(dir.File(c.Pattern)), c.Highest) << c.Pattern;
+    EXPECT_EQ(HighestRunPresent(dir.File("missing/{n}.DMP")), 0u);
 }
 
 TEST(OutputName, PatternsThatWouldFailOrOverwriteAreRefused)

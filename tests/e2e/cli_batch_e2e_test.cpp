@@ -152,6 +152,20 @@ TEST_F(CliServers, RepeatReadsServersPluggedInOneAfterAnother)
     EXPECT_NE(output.find("{\"outcome\":\"communication-error\""), std::string::npos) << output;
 }
 
+// {n} numbers on after what an earlier run left in the folder (its dumps and its traces), so a
+// second run replaces none of the first one's dumps.
+TEST_F(CliServers, RepeatNumbersOnAfterAnEarlierRun)
+{
+    WriteFile(InDir("1.DMP"), "first run");
+    WriteFile(InDir("3.ERR"), "first run's failed read-out");
+    const TRunResult run = Run({}, {"--repeat", "--count", "1", InDir("{n}.DMP")});
+    ASSERT_EQ(run.ExitCode, 0) << run.Output;
+    EXPECT_EQ(ReadFile(InDir("1.DMP")), "first run");
+    EXPECT_EQ(ReadFile(InDir("3.ERR")), "first run's failed read-out");
+    EXPECT_EQ(ReadFile(InDir("4.DMP")), PatternImage());
+    EXPECT_NE(run.Output.find("srvdiag-cli: read-out 4, server "), std::string::npos) << run.Output;
+}
+
 TEST_F(CliServers, WaitGivesUpAfterItsTimeout)
 {
     const std::string dump = InDir("out.DMP");

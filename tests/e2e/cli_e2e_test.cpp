@@ -14,6 +14,7 @@
 #include <regex>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -70,13 +71,18 @@ protected:
 
     // Ctrl+C once the read-out's progress shows 10%; the run's exit code. Standard error is the
     // terminal, so the progress is drawn there.
+    // With another signal, that signal goes to the virtual server alone, which hands it on to
+    // the program once (as a service manager or a closed terminal sends it).
     std::optional<int> InterruptAtTenPercent(const std::vector<std::string>& cliArgs,
-                                             TTerminal& terminal)
+                                             TTerminal& terminal, int sig = SIGINT)
     {
         TProcess process(Command({"--baud", "9600"}, cliArgs), {"LC_ALL=C"}, Dir.Path() + "/stdout",
                          terminal.DeviceName());
         EXPECT_TRUE(terminal.WaitFor(" 10%", process, 30s)) << terminal.Output();
-        process.SignalGroup(SIGINT); // as a terminal's Ctrl+C: the whole process group
+        if (sig == SIGINT)
+            process.SignalGroup(SIGINT); // as a terminal's Ctrl+C: the whole process group
+        else
+            ::kill(process.Pid(), sig);
         return terminal.WaitForExit(process, 20s);
     }
 
@@ -295,6 +301,31 @@ TEST_F(CliReadOut, BadOutputIsRefusedBeforeConnecting)
     }
 }
 
+// A link another user planted in a shared sticky folder (/tmp, say) is not followed, as the
+// system itself would not follow it: the file it leads to stays as it was, and the server is
+// never touched. Needs root to give the link another owner.
+TEST_F(CliReadOut, LinkPlantedInASharedFolderIsRefusedBeforeConnecting)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to give a link another owner";
+    const std::string victim = Dir.Path() + "/victim";
+    WriteFile(victim, "precious");
+    const std::string shared = Dir.Path() + "/shared";
+    ASSERT_EQ(::mkdir(shared.c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+    const std::string link = shared + "/server.DMP";
+    ASSERT_EQ(::symlink(victim.c_str(), link.c_str()), 0);
+    ASSERT_EQ(::lchown(link.c_str(), 65534, 65534), 0);
+
+    const TRunResult run = Run({}, {link});
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_EQ(run.Errors, "srvdiag-cli: cannot write " + link +
+                              ": Permission denied (a link of another user in a shared folder "
+                              "is not followed)\n");
+    EXPECT_EQ(ReadFile(victim), "precious");
+    EXPECT_EQ(ReadFile(Lines), "") << "the port is never opened";
+}
+
 TEST_F(CliReadOut, CtrlCDuringTheReadOutLeavesAnEarlierDumpUntouched)
 {
     WriteFile(Dump, "an earlier dump");
@@ -307,6 +338,24 @@ TEST_F(CliReadOut, CtrlCDuringTheReadOutLeavesAnEarlierDumpUntouched)
         << terminal.Output();
     EXPECT_EQ(OtherFiles(), std::vector<std::string>{"out.DMP"}) << "no temporary file is left";
     ExpectTraceOfAnInterruptedReadOut();
+}
+
+// SIGTERM and SIGHUP end the read-out as Ctrl+C does: the earlier dump stays, no temporary
+// file is left, and the exit status is 128 + the signal's number.
+TEST_F(CliReadOut, TerminateAndHangUpEndTheReadOutAsCtrlCDoes)
+{
+    for (const int sig : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(sig);
+        WriteFile(Dump, "an earlier dump");
+        TTerminal terminal;
+        EXPECT_EQ(InterruptAtTenPercent({Dump}, terminal, sig), 128 + sig);
+        EXPECT_EQ(ReadFile(Dump), "an earlier dump");
+        EXPECT_NE(
+            terminal.Output().find("srvdiag-cli: interrupted; " + Dump + " was left as it was"),
+            std::string::npos)
+            << terminal.Output();
+        EXPECT_EQ(OtherFiles(), std::vector<std::string>{"out.DMP"}) << "no temporary file is left";
+    }
 }
 
 TEST_F(CliReadOut, CtrlCWithPartialWritesTheBlocksReadSoFar)

@@ -5,6 +5,10 @@
 
 namespace {
 
+// The checksum, the frame layout and the entry format are written out here on purpose rather
+// than taken from protocol/: these traces are the tests' own reading of the protocol, so that a
+// fault in the product's protocol library shows as a difference instead of being copied into
+// what the tests expect.
 std::uint8_t Step(std::uint8_t c, std::uint8_t byte)
 {
     return static_cast<std::uint8_t>(((c << 1) | (c >> 7)) + byte);

@@ -1,5 +1,8 @@
 #include "tests/faults/faultline.h"
 
+#include "protocol/constants.h"
+#include "protocol/frame.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -13,8 +16,12 @@
 
 namespace {
 
-constexpr std::size_t ShutdownFrameLength = 3; // 1, 4, 134
-constexpr std::size_t ReadFrameLength = 17;    // 66, 255, 128 + b, checksum, 13 poll bytes
+// The tool's two frames as it writes them: the shutdown command (1, 4, 134) and a block's read
+// request (66, 255, 128 + b, checksum, 13 poll bytes).
+const std::size_t ShutdownFrameLength = FrameWrite(ShutdownRequest(), false, 0).size();
+const std::size_t ReadFrameLength = FrameWrite(ReadRequest(0), true, ReadOut::BlockSize).size();
+const std::uint8_t ShutdownHeader = FrameHeader(ShutdownRequest().size(), false);
+const std::uint8_t ReadHeader = FrameHeader(ReadRequest(0).size(), true);
 constexpr std::uint8_t Nak = 0x15;
 
 void CloseFd(int& fd)
@@ -381,17 +388,18 @@ void TFaultLine::OnToolByte(std::uint8_t byte)
             // A new frame: its answers are counted from here.
             Frame.clear();
             AnswerIndex = 0;
-            FrameLength = byte == 0x01   ? ShutdownFrameLength
-                          : byte == 0x42 ? ReadFrameLength
-                                         : static_cast<std::size_t>(byte & 0x3F) + 2;
+            FrameLength = byte == ShutdownHeader ? ShutdownFrameLength
+                          : byte == ReadHeader   ? ReadFrameLength
+                                                 : static_cast<std::size_t>(byte & 0x3F) + 2;
             InPosition = false;
         }
         Frame.push_back(static_cast<char>(byte));
-        if (Frame.size() == 2 && static_cast<std::uint8_t>(Frame[0]) == 0x01 && byte == 0x04)
+        if (Frame.size() == 2 && static_cast<std::uint8_t>(Frame[0]) == ShutdownHeader &&
+            byte == ReadOut::ShutdownCommand)
             at = Position == TFaultPosition::Shutdown;
-        else if (Frame.size() == 3 && static_cast<std::uint8_t>(Frame[0]) == 0x42 &&
-                 static_cast<std::uint8_t>(Frame[1]) == 0xFF)
-            at = BlockOf(Position) == byte - 0x80;
+        else if (Frame.size() == 3 && static_cast<std::uint8_t>(Frame[0]) == ReadHeader &&
+                 static_cast<std::uint8_t>(Frame[1]) == ReadOut::ReadRequestLead)
+            at = BlockOf(Position) == byte - ReadOut::ReadRequestBlockBase;
         else
             return; // the rest of a frame keeps the frame's standing
         break;

@@ -3,12 +3,12 @@
 // against a healthy server. Each scenario runs in a child process of its own, so that its open
 // descriptors and threads are counted exactly; a few run side by side.
 
-#include "app/cli/tracewalk.h"
+#include "app/cli/verdicttexts.h"
+#include "protocol/traceparser.h"
 #include "serial/comport.h"
 #include "tests/faults/faultline.h"
 #include "tests/faults/linelister.h"
 #include "tests/faults/processcounts.h"
-#include "tests/faults/traceformat.h"
 #include "tests/support/testhost.h"
 #include "worker/serthread.h"
 

@@ -18,7 +18,9 @@ inline TUsbDevice SimDevice(const TSimPty& sim)
     return {"USB\\VID_04D8&PID_FE88&REV_0100", "Sim server (" + sim.SlaveName().substr(5) + ")"};
 }
 
-// The trace of a connect attempt with a well-behaved simulator, up to the link check.
+// The trace of a connect attempt with a well-behaved simulator, up to the link check. Spelled
+// out here on purpose rather than built with protocol/'s trace writer: the worker tests compare
+// the worker's trace with this independent reading of the format.
 inline std::string GoodConnectTrace(const std::string& device, const std::string& identification)
 {
     std::string trace = "USB" + device + "\r<0\r>0\r<0\r>0\r<128\r>17\r<0\r>85\r<165\r>240\r";

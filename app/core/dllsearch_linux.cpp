@@ -1,0 +1,6 @@
+#include "app/core/dllsearch.h"
+
+bool RestrictDllSearch()
+{
+    return true;
+}

@@ -1,0 +1,6 @@
+#include "serial/devicename.h"
+
+bool NamesADevice(const std::filesystem::path&)
+{
+    return false;
+}
