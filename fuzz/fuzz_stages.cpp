@@ -12,6 +12,7 @@
 #include "serial/comport.h"
 #include "worker/devicelister.h"
 #include "worker/serthread.h"
+#include "worker/serverport.h"
 #include "worker/workerhost.h"
 
 #include <atomic>
@@ -74,15 +75,15 @@ public:
 class TFuzzHost final : public TWorkerHost
 {
 public:
-    TFuzzHost(const std::string& ini, TFuzzServer& server)
-        : Ini(ini), Port(std::make_unique<TFuzzPlatform>(server))
+    TFuzzHost(std::filesystem::path trace, TFuzzServer& server)
+        : Trace(std::move(trace)), Port(std::make_unique<TFuzzPlatform>(server))
     {
     }
 
-    std::uint8_t Page() const override { return PageValue.load(); }
-    void SetPage(std::uint8_t page) override { PageValue.store(page); }
+    TPage Page() const override { return PageValue.load(); }
+    void SetPage(TPage page) override { PageValue.store(page); }
     bool NextEnabled() const override { return NextOn.load(); }
-    std::filesystem::path IniPath() const override { return Ini; }
+    std::filesystem::path TracePath() const override { return Trace; }
     TComPort& SerIF() override { return Port; }
     bool ShutdownChecked() const override { return Shutdown; }
     TClock& Clock() override { return SimulatedTime; }
@@ -98,13 +99,8 @@ public:
         NextOn.store(view.NextButEnabled);
         if (view.HandOverDumpFileName)
             Worker->SetDumpFileName(DumpName);
-        if (view.ClosePort && Port.Tag() > 0) {
-            try {
-                Port.Close();
-                Port.SetTag(0);
-            } catch (...) {
-            }
-        }
+        if (view.ClosePort)
+            ReleaseServerPort(Port);
         if (view.ResumeWorker)
             Worker->Resume();
     }
@@ -135,9 +131,9 @@ public:
     int RecentAdds = 0;
 
 private:
-    std::atomic<std::uint8_t> PageValue{0};
+    std::atomic<TPage> PageValue{pgNotStarted};
     std::atomic<bool> NextOn{true};
-    std::string Ini;
+    std::filesystem::path Trace;
     TFuzzClock SimulatedTime;
     TComPort Port;
     std::mutex Lock;
@@ -187,7 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const bool shutdown = size > 0 && (data[0] & 1) != 0;
     TFuzzServer server(size > 0 ? data + 1 : data, size > 0 ? size - 1 : 0);
-    TFuzzHost host((WorkDir() / "srvdiag.INI").string(), server);
+    TFuzzHost host(WorkDir() / "srvdiag.ERR", server);
     host.DumpName = dump.string();
     host.Shutdown = shutdown;
     std::uint8_t page = 0;
@@ -197,7 +193,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         host.Worker = &worker;
         server.OnBack = [&worker] { worker.RequestBack(); };
         server.OnClose = [&worker] { worker.Terminate(); };
-        host.SetPage(1);
+        host.SetPage(pgLanguage);
         host.ShowPage();
         host.Serve([&] { return worker.Suspended(); });
         for (int i = 0; i < 3; ++i) { // pages 2, 3 and 4
@@ -206,8 +202,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         host.Next(); // page 5: connect, then read
         host.Serve([&] {
-            return server.ClosePressed || (worker.Suspended() && host.Page() != 5 &&
-                                           host.Page() != 6 && !worker.BackRequested());
+            return server.ClosePressed || (worker.Suspended() && host.Page() != pgConnecting &&
+                                           host.Page() != pgReading && !worker.BackRequested());
         });
         page = host.Page();
         worker.Terminate();

@@ -48,11 +48,6 @@ void TCustomComPort::SetActive(bool value)
     }
 }
 
-std::string TCustomComPort::About() const
-{
-    return "srvdiag serial port 1.0";
-}
-
 void TCustomComPort::Open()
 {
     if (Active())

@@ -53,7 +53,6 @@ public:
     void Close(); // nothing on a closed port; BeforeClose, release, AfterClose
     bool Active() const;
     void SetActive(bool value);
-    std::string About() const;
 
     // ---- Line settings ------------------------------------------------------------------------
     std::string DeviceName() const { return DeviceNameValue; }

@@ -90,15 +90,7 @@ public:
     }
     constexpr bool Contains(E v) const { return (bits_ >> static_cast<unsigned>(v)) & 1U; }
     constexpr void Include(E v) { bits_ = static_cast<Bits>(bits_ | (Bits{1} << v)); }
-    constexpr void Exclude(E v) { bits_ = static_cast<Bits>(bits_ & ~(Bits{1} << v)); }
     constexpr bool Empty() const { return bits_ == 0; }
-    constexpr Bits ToBits() const { return bits_; }
-    static constexpr TEnumSet FromBits(Bits b)
-    {
-        TEnumSet s;
-        s.bits_ = b;
-        return s;
-    }
     constexpr bool operator==(const TEnumSet&) const = default;
 
 private:

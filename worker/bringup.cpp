@@ -3,6 +3,7 @@
 #include "protocol/traceentry.h"
 #include "serial/comport.h"
 #include "worker/serthread.h"
+#include "worker/serverport.h"
 #include "worker/workerhost.h"
 
 #include <chrono>
@@ -25,18 +26,12 @@ std::int32_t Milliseconds(std::chrono::milliseconds duration)
 
 void TSerThread::BringUpLink()
 {
-    if (ResultCode() != 0)
+    if (ResultCode() != srSuccess)
         return;
-    SetResultCode(2);
+    SetResultCode(srNotFound);
     SetServerIdText("");
     TComPort& port = SerIF();
-    if (port.Tag() > 0) {
-        try {
-            port.Close();
-            port.SetTag(0);
-        } catch (const std::exception&) {
-        }
-    }
+    ReleaseServerPort(port);
 
     bool opened = false;
     try {
@@ -65,7 +60,7 @@ void TSerThread::BringUpLink()
         Host().Clock().SleepFor(LinkTiming::PauseAfterLineChange);
         port.PurgeInput();
         NotePortStep(TPortStep::InputPurged);
-        port.SetTag(1);
+        port.SetTag(tgWorkerHoldsPort);
 
         // Probe: a server that answers 0x55 and then keeps sending identification characters
         // is in a state that waking cannot fix.
@@ -109,10 +104,10 @@ void TSerThread::BringUpLink()
             return;
         port.Timeouts().SetReadConstant(Milliseconds(LinkTiming::IdentifiedReadTimeout));
         NotePortStep(TPortStep::Accepted);
-        SetResultCode(0);
+        SetResultCode(srSuccess);
     } catch (const std::exception&) {
         // Opened but not yet owned (Tag still 0): nobody else would ever close it.
-        if (opened && port.Tag() == 0) {
+        if (opened && port.Tag() == tgPortFree) {
             try {
                 port.Close();
             } catch (const std::exception&) {

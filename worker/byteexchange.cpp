@@ -51,7 +51,7 @@ int TSerThread::ReceiveByte(TComPort& port)
 
 void TSerThread::ExchangeBytes(TComPort& port, const std::string& data, const std::string& expected)
 {
-    if (ResultCode() != 0 || Terminated() || BackRequested())
+    if (ResultCode() != srSuccess || Terminated() || BackRequested())
         return;
     Received.clear();
     for (char byte : data) {

@@ -5,11 +5,11 @@
 
 void TSerThread::FindServer(TDeviceLister& lister)
 {
-    if (Terminated() || BackRequested() || ResultCode() != 0)
+    if (Terminated() || BackRequested() || ResultCode() != srSuccess)
         return;
     LinkOk = true;
     const auto devices = lister.List();
-    SetResultCode(2);
+    SetResultCode(srNotFound);
     if (!devices)
         return;
     const auto deviceName = ServerDeviceName(*devices, &lister);
@@ -24,5 +24,5 @@ void TSerThread::FindServer(TDeviceLister& lister)
     } catch (const std::exception&) {
         return;
     }
-    SetResultCode(0);
+    SetResultCode(srSuccess);
 }

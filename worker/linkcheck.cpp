@@ -6,7 +6,7 @@
 
 void TSerThread::CheckLink(TComPort& port)
 {
-    if (ResultCode() != 0 || Terminated() || BackRequested())
+    if (ResultCode() != srSuccess || Terminated() || BackRequested())
         return;
     const std::string zero(1, static_cast<char>(LinkByte::LinkCheck));
     // The server stays silent on the first byte and echoes the second: an answer to the first
@@ -16,5 +16,5 @@ void TSerThread::CheckLink(TComPort& port)
     ExchangeBytes(port, zero, "");
     LinkOk = Received == zero;
     if (!Terminated() && !BackRequested() && !LinkOk)
-        SetResultCode(3);
+        SetResultCode(srCommError);
 }

@@ -15,7 +15,7 @@ void TSerThread::ShowProgress()
 
 void TSerThread::ReadMemory()
 {
-    if (ResultCode() != 0 || Terminated() || BackRequested())
+    if (ResultCode() != srSuccess || Terminated() || BackRequested())
         return;
     std::vector<char> buffer(ReadOut::MemorySize);
     ProgressPercent = 0;
@@ -45,7 +45,7 @@ void TSerThread::ReadMemory()
     }
 
     if (!LinkOk && !Terminated() && !BackRequested()) {
-        SetResultCode(3); // the link was lost: an earlier dump file keeps its content
+        SetResultCode(srCommError); // the link was lost: an earlier dump file keeps its content
         return;
     }
 
@@ -59,7 +59,7 @@ void TSerThread::ReadMemory()
     SetDumpFileError(error);
     if (Terminated() || BackRequested() || count != ReadOut::MemorySize ||
         written != static_cast<long>(ReadOut::MemorySize))
-        SetResultCode(1);
+        SetResultCode(srFileError);
     else
         Synchronize([this] { Host().AddRecent(); });
 }

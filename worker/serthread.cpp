@@ -1,8 +1,8 @@
 #include "worker/serthread.h"
 
-#include "app/core/wizardpages.h"
 #include "serial/comport.h"
 #include "worker/outputfile.h"
+#include "worker/serverport.h"
 #include "worker/workerhost.h"
 
 #include <exception>
@@ -180,40 +180,40 @@ void TSerThread::Park()
     ParkCancelled = false;
 }
 
-void TSerThread::RunStage(std::uint8_t page)
+void TSerThread::RunStage(TPage page)
 {
     try {
-        if (page == 5) {
+        if (page == pgConnecting) {
             ClearTrace();
             SetServerIdText("");
             Stages->Connect(*this);
-        } else if (page == 6) {
+        } else if (page == pgReading) {
             Stages->ReadOut(*this);
         }
     } catch (...) {
         // A failure no stage caught would end the process if it left the thread; it is a
         // communication error like any other broken exchange.
-        SetResultCode(3);
+        SetResultCode(srCommError);
     }
 }
 
 void TSerThread::Execute()
 {
     do {
-        if (!BackFlag.load() && (HostRef.NextEnabled() || HostRef.Page() == 2))
+        if (!BackFlag.load() && (HostRef.NextEnabled() || HostRef.Page() == pgOutputFile))
             Park();
 
         if (!TerminateRequested.load() && !BackFlag.load()) {
             RunStage(HostRef.Page());
-            const std::uint8_t page = HostRef.Page();
-            if (page == 5 || page == 6) {
-                if (ResultCode() != 0) {
-                    HostRef.SetPage(static_cast<std::uint8_t>(ResultCode() + 7));
+            const TPage page = HostRef.Page();
+            if (page == pgConnecting || page == pgReading) {
+                if (ResultCode() != srSuccess) {
+                    HostRef.SetPage(FailurePage(ResultCode()));
                     WriteTraceFile();
                 } else {
-                    HostRef.SetPage(static_cast<std::uint8_t>(page + 1));
+                    HostRef.SetPage(static_cast<TPage>(page + 1));
                 }
-                SetResultCode(0);
+                SetResultCode(srSuccess);
             }
         }
 
@@ -229,7 +229,7 @@ void TSerThread::Execute()
     } while (!TerminateRequested.load());
 
     try {
-        if (SerIF().Tag() == 1)
+        if (SerIF().Tag() == tgWorkerHoldsPort)
             SerIF().Close();
     } catch (...) {
         // The port may already be gone with its device; the thread ends either way.

@@ -2,6 +2,7 @@
 
 #include "worker/exchangeobserver.h"
 #include "worker/stages.h"
+#include "worker/wizardpages.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -46,8 +47,8 @@ public:
     bool BackRequested() const { return BackFlag.load(); }
 
     // ---- Worker-thread state used by the stages ---------------------------------------------
-    std::uint8_t ResultCode() const { return Result.load(); }
-    void SetResultCode(std::uint8_t code) { Result.store(code); }
+    TStageResult ResultCode() const { return Result.load(); }
+    void SetResultCode(TStageResult code) { Result.store(code); }
     std::string Trace;    // record of the current attempt, entries of protocol/traceentry.h
     std::string Received; // bytes of the current exchange
     std::uint8_t ProgressPercent = 0;
@@ -94,15 +95,15 @@ private:
     void Execute(); // the thread body
     void Park();
     void WriteTraceFile();
-    void CancelPortWait();            // any thread
-    void RunStage(std::uint8_t page); // Connect on page 5, ReadOut on 6; a throw gives ResultCode 3
+    void CancelPortWait();     // any thread
+    void RunStage(TPage page); // Connect on page 5, ReadOut on 6; a throw is a communication error
 
     TWorkerHost& HostRef;
     std::unique_ptr<TStages> Stages;
 
     std::atomic<bool> TerminateRequested{false};
     std::atomic<bool> BackFlag{false};
-    std::atomic<std::uint8_t> Result{0};
+    std::atomic<TStageResult> Result{srSuccess};
 
     mutable std::mutex Lock; // guards everything below
     std::condition_variable Cond;

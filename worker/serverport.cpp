@@ -2,6 +2,8 @@
 
 #include "serial/comport.h"
 
+#include <exception>
+
 std::unique_ptr<TComPort> MakeServerPort(std::unique_ptr<TSerialPlatform> platform)
 {
     auto port =
@@ -16,4 +18,16 @@ std::unique_ptr<TComPort> MakeServerPort(std::unique_ptr<TSerialPlatform> platfo
     port->FlowControl().SetXOnXOff(xcDisable);
     port->SetPriorityClass(pcNormal);
     return port;
+}
+
+void ReleaseServerPort(TComPort& port)
+{
+    if (port.Tag() <= tgPortFree)
+        return;
+    try {
+        port.Close();
+        port.SetTag(tgPortFree);
+    } catch (const std::exception&) {
+        // Tag stays set: the next release tries again.
+    }
 }

@@ -10,7 +10,7 @@ void TSerThread::Transact(const std::string& request, bool headerFlag, std::uint
                           std::string& reply)
 {
     reply.clear();
-    if (ResultCode() != 0 || Terminated() || BackRequested())
+    if (ResultCode() != srSuccess || Terminated() || BackRequested())
         return;
     TComPort& port = SerIF();
     // The poll bytes go out in the same write, so the whole answer comes back in one read.
@@ -18,7 +18,7 @@ void TSerThread::Transact(const std::string& request, bool headerFlag, std::uint
     const std::size_t toRead = AnswerLength(request.size(), replyCount);
 
     const auto mayTalk = [&] {
-        return ResultCode() == 0 && LinkOk && !Terminated() && !BackRequested();
+        return ResultCode() == srSuccess && LinkOk && !Terminated() && !BackRequested();
     };
     if (mayTalk()) {
         AppendTrace(FrameSentEntry(Received));

@@ -2,6 +2,7 @@
 
 #include "serial/clock.h"
 #include "worker/outputfile.h"
+#include "worker/wizardpages.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,26 +13,9 @@ class EComError;
 class TComPort;
 class TExchangeObserver;
 
-// path with its last three characters replaced by ending (all of it when it is shorter).
-inline std::filesystem::path WithLastThreeReplaced(const std::filesystem::path& path,
-                                                   const char* ending)
-{
-    auto text = path.native();
-    text.resize(text.size() >= 3 ? text.size() - 3 : 0);
-    std::filesystem::path result(text);
-    result += ending;
-    return result;
-}
-
-// The trace file's name for a settings file name: its last three characters replaced by "ERR".
-inline std::filesystem::path TraceFileNameFor(const std::filesystem::path& iniPath)
-{
-    return WithLastThreeReplaced(iniPath, "ERR");
-}
-
-// What the window offers the worker. The worker holds a reference for its whole life.
+// What the wizard offers the worker. The worker holds a reference for its whole life.
 //
-// Page, NextEnabled, IniPath, SerIF and ShutdownChecked are read (and Page written) directly on
+// Page, NextEnabled, TracePath, SerIF and ShutdownChecked are read (and Page written) directly on
 // the worker thread, so implementations keep them safe to use from both threads (atomics, or
 // values that do not change while the worker exists).
 //
@@ -42,14 +26,12 @@ class TWorkerHost
 public:
     virtual ~TWorkerHost() = default;
 
-    virtual std::uint8_t Page() const = 0;
-    virtual void SetPage(std::uint8_t page) = 0;
+    virtual TPage Page() const = 0;
+    virtual void SetPage(TPage page) = 0;
     // The enabled state of Next as the last page update (or file box change) left it.
     virtual bool NextEnabled() const = 0;
-    virtual std::filesystem::path IniPath() const = 0;
-    // Where the worker writes the trace file after a failed pass. By default IniPath with "INI"
-    // replaced by "ERR", beside the settings file. Called on the worker thread.
-    virtual std::filesystem::path TracePath() const { return TraceFileNameFor(IniPath()); }
+    // Where the worker writes the trace file after a failed pass. Called on the worker thread.
+    virtual std::filesystem::path TracePath() const = 0;
     virtual TComPort& SerIF() = 0;
     virtual bool ShutdownChecked() const = 0;
     // The clock of the worker's pauses: the steady clock, or a simulated one in tests. Called

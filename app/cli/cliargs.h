@@ -51,6 +51,11 @@ struct TCliParse
 TCliParse ParseCliArgs(const std::vector<std::string>& arguments, const std::string& version,
                        std::size_t helpWidth = 0);
 
+// Exit statuses of a read-out, one for each of the worker's stage results.
+inline constexpr int ExitSuccess = 0;
+inline constexpr int ExitFileError = 1;
+inline constexpr int ExitNotFound = 2;
+inline constexpr int ExitCommError = 3;
 // Exit status for bad arguments (sysexits' EX_USAGE): 1 to 4 are the read-out's results.
 inline constexpr int ExitUsage = 64;
 // Exit status when the server was found but its port could not be opened: the user may not open

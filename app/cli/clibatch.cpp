@@ -36,9 +36,9 @@ std::optional<TServerEntry> ReadableServer(const std::vector<TServerEntry>& serv
 
 } // namespace
 
-TCliBatch::TCliBatch(TCliLoop& loop, const TCliArgs& args, const std::filesystem::path& iniPath,
-                     const std::filesystem::path& tracePath, bool errTerminal)
-    : Loop(loop), Args(args), Ini(iniPath), Trace(tracePath), ErrTerminal(errTerminal)
+TCliBatch::TCliBatch(TCliLoop& loop, const TCliArgs& args, const std::filesystem::path& tracePath,
+                     bool errTerminal)
+    : Loop(loop), Args(args), Trace(tracePath), ErrTerminal(errTerminal)
 {
     Loop.Post([this] { Begin(); });
 }
@@ -57,7 +57,7 @@ void TCliBatch::Begin()
         std::error_code failed;
         if (!folder.empty() && !std::filesystem::is_directory(folder, failed)) {
             PrintLine(stderr, NoFolderText(folder, Args.LangIndex));
-            End(1);
+            End(ExitFileError);
             return;
         }
     }
@@ -130,7 +130,7 @@ void TCliBatch::StartRun(const std::optional<TServerEntry>& server)
         TCliArgs args = Args;
         args.Output = output;
         PrintReport(OutputRefusedReport(args, reason), args, stderr, stdout);
-        End(1);
+        End(ExitFileError);
         return;
     }
     // Without a choice the window's discovery runs as it is: the first matching server.
@@ -144,7 +144,7 @@ void TCliBatch::StartRun(const std::optional<TServerEntry>& server)
     const bool progress = !Args.Quiet && !Args.Verbose && ErrTerminal;
     Host =
         std::make_unique<TCliHost>(Loop, Args, Dump->Temporary, MakeSerialStages(std::move(lister)),
-                                   Ini, Trace, progress ? stderr : nullptr);
+                                   Trace, progress ? stderr : nullptr);
     TCliRunHooks hooks;
     if (Args.Repeat) {
         const std::filesystem::path pattern = Args.Output;
@@ -182,7 +182,7 @@ void TCliBatch::RunEnded(int /*code*/)
     TReadReport report = ConcludeReadOut(facts, args, dump, *Discovery, trace);
     if (report.ExitCode == ExitInterrupted)
         report.ExitCode = Loop.InterruptedStatus(); // SIGTERM and SIGHUP end as Ctrl+C does
-    if (!Args.Port.empty() && !Current && report.ExitCode == 2 && facts.Trace.empty())
+    if (!Args.Port.empty() && !Current && report.ExitCode == ExitNotFound && facts.Trace.empty())
         report.Message =
             NoServerOnPortText(Args.Port,
                                ListServers(Discovery->Devices().value_or(std::vector<TUsbDevice>{}),
@@ -218,12 +218,12 @@ void TCliBatch::RunEnded(int /*code*/)
         return;
     }
     LastCode = report.ExitCode;
-    if (report.ExitCode == 0)
+    if (report.ExitCode == ExitSuccess)
         ++GoodRuns;
     else
         ++FailedRuns;
     if (Args.Count != 0 && GoodRuns >= Args.Count) {
-        End(0);
+        End(ExitSuccess);
         return;
     }
     WatchForUnplug();
@@ -280,7 +280,7 @@ void TCliBatch::WatchDone()
     if (!servers) {
         TReadReport report;
         const bool lastCounts = Args.Repeat && Args.Count == 0 && RunNumber > 0;
-        report.ExitCode = lastCounts ? LastCode : 2;
+        report.ExitCode = lastCounts ? LastCode : ExitNotFound;
         report.Outcome = "server-not-found";
         report.Message = WaitTimedOutText(Args.TimeoutSeconds, Args.LangIndex);
         report.File = MessagePath(Args.Output);
@@ -309,7 +309,7 @@ void TCliBatch::ListServersNow()
             Listed.push_back({server});
     if (Listed.empty()) {
         PrintLine(stderr, NoServerListedText(Args.Port, present, Args.LangIndex));
-        End(2);
+        End(ExitNotFound);
         return;
     }
     if (Args.Identify)
@@ -323,7 +323,7 @@ void TCliBatch::IdentifyNext()
 {
     if (ToIdentify.empty()) {
         PrintListing();
-        End(0);
+        End(ExitSuccess);
         return;
     }
     const TServerEntry& server = Listed[ToIdentify.front()].Server;
@@ -334,7 +334,7 @@ void TCliBatch::IdentifyNext()
     Host.reset();
     Host = std::make_unique<TCliHost>(Loop, args, "-",
                                       MakeIdentifyStages(ListerFor(server.DevicePath), Identifying),
-                                      Ini, Trace, nullptr);
+                                      Trace, nullptr);
     TCliRunHooks hooks;
     hooks.Finished = [this](int code) { Loop.Post([this, code] { IdentifyEnded(code); }); };
     Host->SetRunHooks(std::move(hooks));

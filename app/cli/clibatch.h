@@ -37,8 +37,8 @@ class TCliBatch
 {
 public:
     // errTerminal tells that standard error is a terminal, where progress and the waits show.
-    TCliBatch(TCliLoop& loop, const TCliArgs& args, const std::filesystem::path& iniPath,
-              const std::filesystem::path& tracePath, bool errTerminal);
+    TCliBatch(TCliLoop& loop, const TCliArgs& args, const std::filesystem::path& tracePath,
+              bool errTerminal);
     ~TCliBatch();
     TCliBatch(const TCliBatch&) = delete;
     TCliBatch& operator=(const TCliBatch&) = delete;
@@ -64,7 +64,6 @@ private:
 
     TCliLoop& Loop;
     const TCliArgs Args;
-    const std::filesystem::path Ini;
     const std::filesystem::path Trace;
     const bool ErrTerminal;
 

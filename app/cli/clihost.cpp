@@ -5,26 +5,22 @@
 #include "app/cli/clitexts.h"
 #include "app/cli/protocollog.h"
 #include "app/cli/terminaltext.h"
-#include "app/core/wizardmodel.h"
+#include "app/core/filepaths.h"
 #include "serial/comerror.h"
 #include "serial/comport.h"
 #include "worker/serthread.h"
 #include "worker/serverport.h"
 
-#include <system_error>
-
 TCliHost::TCliHost(TCliLoop& loop, const TCliArgs& args, const std::filesystem::path& dumpFile,
-                   std::unique_ptr<TStages> stages, const std::filesystem::path& iniPath,
-                   const std::filesystem::path& tracePath, std::FILE* progress)
-    : Loop(loop), Args(args), DumpFile(dumpFile), Ini(iniPath), Trace(tracePath),
-      ProgressOut(progress), Progress(progress != nullptr ? StandardErrorColumns() : 0),
-      Port(MakeServerPort()),
+                   std::unique_ptr<TStages> stages, const std::filesystem::path& tracePath,
+                   std::FILE* progress)
+    : Loop(loop), Args(args), DumpFile(dumpFile), Trace(tracePath), ProgressOut(progress),
+      Progress(progress != nullptr ? StandardErrorColumns() : 0), Port(MakeServerPort()),
       Log(args.Verbose ? std::make_unique<TProtocolLog>([&loop] { loop.Wake(); })
                        : std::make_unique<TProtocolLog>(nullptr)),
       PendingStages(std::move(stages))
 {
-    // The worker starts on page 4 with Next enabled, so its first pass parks; the first served
-    // park moves it on to page 5 (Start).
+    // Next is enabled, so the worker's first pass parks; the first served park starts it (Start).
     Worker = std::make_unique<TSerThread>(*this, std::move(PendingStages));
 }
 
@@ -37,10 +33,7 @@ std::filesystem::path TCliHost::TracePath() const
 {
     if (Hooks.TraceName)
         return Hooks.TraceName(Worker ? Worker->ServerIdText() : std::string());
-    // The data folder of an installed copy may not exist yet.
-    std::error_code ignored;
-    std::filesystem::create_directories(Trace.parent_path(), ignored);
-    return Trace;
+    return TraceFolderMade(Trace);
 }
 
 void TCliHost::WakeMainThread()
@@ -87,41 +80,43 @@ void TCliHost::ServeWorker()
         Start();
 }
 
+int ExitCodeFor(TStageResult result)
+{
+    constexpr int codes[] = {ExitSuccess, ExitFileError, ExitNotFound, ExitCommError};
+    return codes[result];
+}
+
 void TCliHost::Start()
 {
     Started = true;
-    ShowPage(); // page 4, the connect instruction: hands the file name over
-    PageValue.store(*WizardNext(PageValue.load())); // Next at once: page 5
-    ShowPage();
+    Worker->SetDumpFileName(DumpFile);
+    // The connect stage, where the worker works (Next off) and moves on by itself.
+    PageValue.store(pgConnecting);
+    NextOn.store(false);
+    ConnectStart = TClock::now();
+    Print(CliText(cmConnecting, Args.LangIndex) + "\n");
+    Worker->Resume();
 }
 
 void TCliHost::ShowPage()
 {
-    const std::uint8_t page = PageValue.load();
-    const TPageView view = WizardView(page, Args.LangIndex, DumpFile.empty());
-    NextOn.store(view.NextButEnabled);
-    if (view.HandOverDumpFileName)
-        Worker->SetDumpFileName(DumpFile);
-    if (page < 4) {
-        // Only a Back takes the worker below page 4, and only Interrupt asks for one. The worker
-        // closes a port it left open on its way out.
+    const TPage page = PageValue.load();
+    if (page < pgConnect) {
+        // Only a Back takes the worker back, and only Interrupt asks for one. The worker closes
+        // a port it left open on its way out.
         Finish(ExitInterrupted);
         return;
     }
-    if (page == 4)
-        return; // the worker stays parked for the Next that follows
-    if (page == 5) {
-        ConnectStart = TClock::now();
-        Print(CliText(cmConnecting, Args.LangIndex) + "\n");
-    } else if (page == 6) {
+    if (page == pgReading) {
         ReadStart = TClock::now();
         RunFacts.ReadOutRan = true;
         Print(Progress.Update(0));
     } else {
-        Finish(page - 7);
+        // A result page: the worker parks there (Next on) until Finish ends it.
+        NextOn.store(true);
+        Finish(ExitCodeFor(PageResult(page)));
     }
-    if (view.ResumeWorker)
-        Worker->Resume();
+    Worker->Resume();
 }
 
 void TCliHost::ShowProgress(std::uint8_t percent)

@@ -24,8 +24,8 @@ class TStages;
 // What one read-out left behind, for the command line's report.
 struct TRunFacts
 {
-    int Code = 0;            // 0 success, 1 output-file error, 2 server not found, 3 communication
-                             // error (the worker's result), 130 interrupted
+    int Code = ExitSuccess;  // the exit status of the worker's result (ExitCodeFor), or
+                             // ExitInterrupted
     bool ReadOutRan = false; // the connect succeeded and the read-out began
     std::string Trace;       // the worker's record of the attempt
     std::string ServerId;    // the identification text as far as it came
@@ -38,11 +38,13 @@ struct TRunFacts
     std::chrono::milliseconds ConnectTime{0}, ReadTime{0};
 };
 
-// The worker's host for a read-out from the terminal: it walks the worker through page 5
-// (connect) and page 6 (read-out) as the wizard does after Next on page 4, draws the progress on
-// a terminal, and quits the application's event loop once the worker has ended, with the facts
-// of the run (Facts). It neither reads nor writes the settings file, and it prints no outcome:
-// the caller reports the facts.
+// The exit status for a stage result.
+int ExitCodeFor(TStageResult result);
+
+// The worker's host for a read-out from the terminal: it has the worker run the connect stage and
+// the read-out, draws the progress on a terminal, and quits the application's event loop once the
+// worker has ended, with the facts of the run (Facts). It has no settings file, and it prints no
+// outcome: the caller reports the facts.
 //
 // The command line's batch (--repeat, --list --identify) runs one host after another: it names
 // the trace by the server read and takes the outcome instead of the loop (TCliRunHooks).
@@ -69,8 +71,8 @@ public:
     // The worker writes the dump to dumpFile. progress, when given, is where the progress is
     // drawn (a terminal).
     TCliHost(TCliLoop& loop, const TCliArgs& args, const std::filesystem::path& dumpFile,
-             std::unique_ptr<TStages> stages, const std::filesystem::path& iniPath,
-             const std::filesystem::path& tracePath, std::FILE* progress);
+             std::unique_ptr<TStages> stages, const std::filesystem::path& tracePath,
+             std::FILE* progress);
     ~TCliHost() override;
     TCliHost(const TCliHost&) = delete;
     TCliHost& operator=(const TCliHost&) = delete;
@@ -90,10 +92,9 @@ public:
     void SetRunHooks(TCliRunHooks hooks) { Hooks = std::move(hooks); }
 
     // ---- TWorkerHost ----------------------------------------------------------------------
-    std::uint8_t Page() const override { return PageValue.load(); }
-    void SetPage(std::uint8_t page) override { PageValue.store(page); }
+    TPage Page() const override { return PageValue.load(); }
+    void SetPage(TPage page) override { PageValue.store(page); }
     bool NextEnabled() const override { return NextOn.load(); }
-    std::filesystem::path IniPath() const override { return Ini; }
     std::filesystem::path TracePath() const override;
     TComPort& SerIF() override { return *Port; }
     bool ShutdownChecked() const override { return Args.Shutdown; }
@@ -108,7 +109,7 @@ public:
 
 private:
     using TClock = std::chrono::steady_clock;
-    void Start();          // page 4 to 5: hand the file name over and wake the worker
+    void Start();          // hand the file name over and wake the worker for the connect stage
     void Finish(int code); // end the worker, take its facts and quit the loop with code
     void Print(const std::string& text);
     void PrintLog(const std::string& lines); // the protocol log's lines, on stderr
@@ -116,12 +117,12 @@ private:
     TCliLoop& Loop;
     const TCliArgs Args;
     const std::filesystem::path DumpFile;
-    const std::filesystem::path Ini;
     const std::filesystem::path Trace;
     std::FILE* ProgressOut;
     TProgressLine Progress;
     std::unique_ptr<TComPort> Port;
-    std::atomic<std::uint8_t> PageValue{4};
+    // The worker parks in its first pass (Next enabled) until Start sends it to the connect stage.
+    std::atomic<TPage> PageValue{pgConnect};
     std::atomic<bool> NextOn{true};
     bool Started = false;
     bool Interrupted = false;

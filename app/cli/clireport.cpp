@@ -74,7 +74,7 @@ std::string ExplainCommandText(const std::string& tracePath, bool ownTrace)
 TReadReport OutputRefusedReport(const TCliArgs& args, const std::string& reason)
 {
     TReadReport report;
-    report.ExitCode = 1;
+    report.ExitCode = ExitFileError;
     report.Outcome = "output-file-error";
     report.File = MessagePath(args.Output);
     // A folder that does not exist is named: the system's "No such file or directory" leaves
@@ -110,7 +110,7 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
     // A read-out that could not be moved to its name stays in the new file, named here.
     std::string keptIn;
     const auto outputFailed = [&](const std::string& reason) {
-        report.ExitCode = 1;
+        report.ExitCode = ExitFileError;
         report.Outcome = "output-file-error";
         report.Message = keptIn.empty()
                              ? CliText(cmCannotWrite, lang, {report.File, reason})
@@ -119,8 +119,8 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
         report.Block.reset();
     };
     // Only a success, and an interrupted read-out with --partial, replace OUTPUT.
-    const bool keep = facts.Code == 0 || (facts.Code == ExitInterrupted && args.Partial &&
-                                          facts.ReadOutRan && facts.DumpError.empty());
+    const bool keep = facts.Code == ExitSuccess || (facts.Code == ExitInterrupted && args.Partial &&
+                                                    facts.ReadOutRan && facts.DumpError.empty());
     std::string error;
     const bool kept = keep && CompleteFileReplacement(dump, error);
     // A complete read-out is never thrown away, also when the move is refused (in a sticky
@@ -137,7 +137,7 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
     }
 
     switch (facts.Code) {
-    case 0:
+    case ExitSuccess:
         if (!kept) {
             outputFailed(error);
             break;
@@ -161,11 +161,11 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
         else
             report.Message = CliText(cmInterruptedNone, lang);
         break;
-    case 1:
+    case ExitFileError:
         outputFailed(facts.DumpError.empty() ? "cannot be written" : facts.DumpError);
         report.TraceDue = true;
         break;
-    case 2:
+    case ExitNotFound:
         report.TraceDue = true;
         if (!facts.RefusedPort.empty()) {
             report.ExitCode = ExitPortUnavailable;
@@ -179,7 +179,7 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
             report.Block.reset();
             break;
         }
-        report.ExitCode = 2;
+        report.ExitCode = ExitNotFound;
         report.Outcome = "server-not-found";
         if (facts.Trace.empty()) {
             report.Message = DiscoveryFailureText(discovery.Devices(), lang);
@@ -190,7 +190,7 @@ TReadReport ConcludeReadOut(const TRunFacts& facts, const TCliArgs& args,
         }
         break;
     default:
-        report.ExitCode = 3;
+        report.ExitCode = ExitCommError;
         report.Outcome = "communication-error";
         report.Message = CliText(cmCommunication, lang, {stop.Text});
         report.TraceDue = true;

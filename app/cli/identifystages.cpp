@@ -20,12 +20,12 @@ public:
         worker.FindServer(*Lister);
         worker.BringUpLink();
         Result->Reached = true;
-        Result->Accepted = worker.ResultCode() == 0;
+        Result->Accepted = worker.ResultCode() == srSuccess;
         Result->IdText = worker.ServerIdText();
         // The link check leaves an accepted server where every connect leaves it, waiting for a
         // request, so that the next connect (a read-out) finds it as usual.
         worker.CheckLink(worker.SerIF());
-        worker.SetResultCode(0); // also after a Back: no trace file, the host ends with 130
+        worker.SetResultCode(srSuccess); // also after a Back: no trace file, the host ends with 130
     }
 
     void ReadOut(TSerThread& /*worker*/) override {}

@@ -33,7 +33,7 @@ int main(int argc, char** argv)
     case TCliParse::caHelp:
     case TCliParse::caVersion:
         WriteText(stdout, parse.Text);
-        return 0;
+        return ExitSuccess;
     case TCliParse::caError:
         WriteText(stderr, "srvdiag-cli: " + TerminalText(parse.Text) +
                               "\nTry 'srvdiag-cli --help' for more information.\n");
@@ -55,6 +55,6 @@ int main(int argc, char** argv)
                           parse.Explain.Json, args.LangIndex, stdout, stderr);
 
     // One read-out, a listing, or read-outs one after another (the batch reports each).
-    TCliBatch batch(loop, args, paths.IniPath, paths.TracePath, StandardErrorIsTerminal());
+    TCliBatch batch(loop, args, paths.TracePath, StandardErrorIsTerminal());
     return loop.Run([&] { batch.OnWake(); }, [&] { batch.OnInterrupt(); });
 }

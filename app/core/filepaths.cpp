@@ -2,7 +2,15 @@
 
 #include "app/core/installedcopy.h"
 #include "app/core/userfolders.h"
-#include "worker/workerhost.h"
+
+std::filesystem::path WithLastThreeReplaced(const std::filesystem::path& path, const char* ending)
+{
+    auto text = path.native();
+    text.resize(text.size() >= 3 ? text.size() - 3 : 0);
+    std::filesystem::path result(text);
+    result += ending;
+    return result;
+}
 
 std::filesystem::path IniPathFor(const std::filesystem::path& programPath)
 {
@@ -16,7 +24,7 @@ std::filesystem::path IniPathFor(const std::filesystem::path& programPath)
 
 std::filesystem::path TracePathFor(const std::filesystem::path& iniPath)
 {
-    return TraceFileNameFor(iniPath);
+    return WithLastThreeReplaced(iniPath, "ERR");
 }
 
 TFilePaths ResolveFilePaths(const std::filesystem::path& programPath, bool programFolderWritable,
@@ -41,4 +49,11 @@ TFilePaths ProgramFilePaths(const std::filesystem::path& programPath, const std:
     const std::filesystem::path folder = std::filesystem::absolute(programPath).parent_path();
     return ResolveFilePaths(programPath, !IsInstalledCopy(folder) && FolderWritable(folder),
                             UserConfigFolder(appName), UserDataFolder(appName));
+}
+
+std::filesystem::path TraceFolderMade(const std::filesystem::path& tracePath)
+{
+    std::error_code ignored;
+    std::filesystem::create_directories(tracePath.parent_path(), ignored);
+    return tracePath;
 }

@@ -10,6 +10,9 @@ struct TFilePaths
     std::filesystem::path TracePath; // the trace file, written by the worker after a failed pass
 };
 
+// path with its last three characters replaced by ending (all of it when it is shorter).
+std::filesystem::path WithLastThreeReplaced(const std::filesystem::path& path, const char* ending);
+
 // The settings file beside a program: its path with a three-letter extension replaced by "INI"
 // (tool.exe gives tool.INI), or ".INI" appended when its file name has no such extension
 // (srvdiag gives srvdiag.INI).
@@ -29,3 +32,7 @@ TFilePaths ResolveFilePaths(const std::filesystem::path& programPath, bool progr
 // ResolveFilePaths for a program at programPath, with the user's folders for appName; an
 // installed copy (IsInstalledCopy) counts as one whose folder is not writable.
 TFilePaths ProgramFilePaths(const std::filesystem::path& programPath, const std::string& appName);
+
+// tracePath, after making its folder if it does not exist yet (the data folder of an installed
+// copy); a folder that cannot be made is left to the write that follows to fail.
+std::filesystem::path TraceFolderMade(const std::filesystem::path& tracePath);

@@ -2,49 +2,48 @@
 
 #include "app/core/languagetable.h"
 
-TPageView WizardView(std::uint8_t page, std::uint8_t langIndex, bool fileBoxEmpty)
+TPageView WizardView(TPage page, std::uint8_t langIndex, bool fileBoxEmpty)
 {
-    // Entry Page + 6 of the language: the group captions of pages 2 and 3, the instruction texts
-    // of pages 4 to 10.
-    const std::string pageText = LangStr(langIndex, static_cast<std::uint8_t>(page + 6));
+    const std::string pageText = LangStr(langIndex, PageTextEntry(page));
 
     TPageView view;
-    view.LangGrpVisible = page < 4;
+    view.LangGrpVisible = page < pgConnect;
     // The language page's caption is English in every language, so that anyone can find theirs.
-    view.LangGrpCaption = page == 1 ? "Language of this tool's user interface " : pageText + ' ';
-    view.LangComboVisible = page == 1;
-    view.FileTxtVisible = page == 2;
-    view.FileComboVisible = page == 2;
-    view.BrowseButVisible = page == 2;
+    view.LangGrpCaption =
+        page == pgLanguage ? "Language of this tool's user interface " : pageText + ' ';
+    view.LangComboVisible = page == pgLanguage;
+    view.FileTxtVisible = page == pgOutputFile;
+    view.FileComboVisible = page == pgOutputFile;
+    view.BrowseButVisible = page == pgOutputFile;
     // The worker parks wherever Next is enabled and works where it is not (pages 5 and 6).
-    if (page == 2)
+    if (page == pgOutputFile)
         view.NextButEnabled = !fileBoxEmpty;
     else
-        view.NextButEnabled = page != 5 && page != 6;
-    view.ShutdnChkVisible = page == 3;
-    view.PrevButVisible = page > 1;
-    if (page > 3)
+        view.NextButEnabled = page != pgConnecting && page != pgReading;
+    view.ShutdnChkVisible = page == pgOptions;
+    view.PrevButVisible = page > pgLanguage;
+    if (page > pgOptions)
         view.InstrTxtCaption = pageText;
-    view.InstrTxtVisible = page > 3;
+    view.InstrTxtVisible = page > pgOptions;
     // Every page but the reading one resets the bar, so a second read-out starts it at 0.
-    view.PrcBarVisible = page == 6;
-    view.PrcBarReset = page != 6;
+    view.PrcBarVisible = page == pgReading;
+    view.PrcBarReset = page != pgReading;
     switch (page) {
-    case 1:
+    case pgLanguage:
         view.Focus = fcLangCombo;
         break;
-    case 2:
+    case pgOutputFile:
         view.Focus = fcFileCombo;
         break;
-    case 3:
+    case pgOptions:
         view.Focus = fcShutdnChk;
         break;
-    case 4:
+    case pgConnect:
         // The worker is parked here, so the name it writes to is the one last typed on page 2.
         view.HandOverDumpFileName = true;
         break;
-    case 5:
-    case 6:
+    case pgConnecting:
+    case pgReading:
         view.Focus = fcCleared;
         break;
     default:
@@ -53,7 +52,7 @@ TPageView WizardView(std::uint8_t page, std::uint8_t langIndex, bool fileBoxEmpt
     }
     // An attempt leaves the port open on its result pages; going back to the instruction or
     // further releases it for the next bring-up or for other programs.
-    view.ClosePort = page < 5;
+    view.ClosePort = page < pgConnecting;
     view.ResumeWorker = true;
     return view;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/core/wizardpages.h"
+#include "worker/wizardpages.h"
 
 #include <cstdint>
 #include <optional>
@@ -46,4 +46,4 @@ struct TPageView
 
 // The page update's view of page in language langIndex (0 English, 1 Nederlands); fileBoxEmpty
 // tells whether the output-file box holds no text (Next is then disabled on page 2).
-TPageView WizardView(std::uint8_t page, std::uint8_t langIndex, bool fileBoxEmpty);
+TPageView WizardView(TPage page, std::uint8_t langIndex, bool fileBoxEmpty);

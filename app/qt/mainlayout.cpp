@@ -118,7 +118,7 @@ void TMain::CreateLayout()
     // reading) must not enable Next on a page that has it off.
     connect(FileCombo->lineEdit(), &QLineEdit::textEdited, this, &TMain::FileComboChange);
     connect(FileCombo, &QComboBox::activated, this, &TMain::FileComboChange);
-    connect(ShutdnChk, &QCheckBox::toggled, this, [this](bool on) { ShutdownOn.store(on); });
+    connect(ShutdnChk, &QCheckBox::toggled, this, [this](bool on) { Wizard.ShutdownChanged(on); });
 }
 
 void TMain::SetInstruction(const QString& text)

@@ -1,9 +1,19 @@
-#include "app/qt/srvdiagmain.h"
 #include "app/core/windowplacement.h"
+#include "app/qt/srvdiagmain.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStyle>
+
+void TMain::RestorePosition(std::optional<int> left, std::optional<int> top)
+{
+    // Applied as stored; KeepOnScreen then brings a window back that no screen shows.
+    if (left)
+        move(*left, y());
+    if (top)
+        move(x(), *top);
+    KeepOnScreen();
+}
 
 void TMain::KeepOnScreen()
 {

@@ -1,5 +1,4 @@
 #include "app/core/recentfiles.h"
-#include "app/core/settingsfile.h"
 #include "app/qt/srvdiagmain.h"
 
 #include <QCheckBox>
@@ -58,40 +57,38 @@ void SetItems(QComboBox& box, const TRecentFiles& items)
 
 } // namespace
 
-void TMain::LoadSettings()
+TRecentFiles TMain::RecentFiles() const
 {
-    const std::optional<TSettings> settings = LoadSettingsFile(Paths.IniPath);
-    if (!settings)
-        return;
-    // Applied as stored; KeepOnScreen then brings a window back that no screen shows.
-    if (settings->Left)
-        move(*settings->Left, y());
-    if (settings->Top)
-        move(x(), *settings->Top);
-    ShutdnChk->setChecked(settings->Shutdown);
-    SetItems(*FileCombo, settings->RecentFiles);
+    return ItemBytes(*FileCombo);
 }
 
-void TMain::SaveSettings()
+void TMain::SetRecentFiles(const TRecentFiles& items)
 {
-    // A settings file that cannot be written is given up silently; closing goes on.
-    SaveSettingsFile(Paths.IniPath,
-                     FormatSettings(x(), y(), ShutdnChk->isChecked(), ItemBytes(*FileCombo)));
+    FileCombo->clear();
+    SetItems(*FileCombo, items);
+    if (FileCombo->count() > 0)
+        FileCombo->setCurrentIndex(0);
 }
 
-std::string TMain::FileNameBytes() const
+bool TMain::SameFileName(const std::string& a, const std::string& b) const
+{
+    return SameName(a, b);
+}
+
+bool TMain::ShutdownChecked() const
+{
+    return ShutdnChk->isChecked();
+}
+
+void TMain::SetShutdownChecked(bool checked)
+{
+    ShutdnChk->setChecked(checked);
+}
+
+std::string TMain::FileName() const
 {
     const int index = FileCombo->currentIndex();
     if (index >= 0 && FileCombo->currentText() == FileCombo->itemText(index))
         return ItemName(*FileCombo, index);
     return QFile::encodeName(FileCombo->currentText()).toStdString();
-}
-
-void TMain::AddRecent()
-{
-    TRecentFiles items = ItemBytes(*FileCombo);
-    ::AddRecent(items, FileNameBytes(), SameName);
-    FileCombo->clear();
-    SetItems(*FileCombo, items);
-    FileCombo->setCurrentIndex(0);
 }

@@ -1,12 +1,8 @@
 #include "app/qt/srvdiagmain.h"
 
-#include "app/core/languagetable.h"
-#include "app/core/openfailurehint.h"
-#include "app/core/wizardmodel.h"
 #include "app/qt/qtdispatcher.h"
-#include "serial/comport.h"
-#include "worker/serthread.h"
-#include "worker/serverport.h"
+#include "serial/serialplatform.h"
+#include "worker/stages.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -47,41 +43,30 @@ TMain::TMain(std::unique_ptr<TStages> stages, const QString& programPath,
 
 TMain::TMain(std::unique_ptr<TStages> stages, const QString& programPath,
              std::unique_ptr<TSerialPlatform> platform, TClock& clock, QWidget* parent)
-    : QWidget(parent), ProgramPath(programPath), PendingStages(std::move(stages)), ClockRef(&clock),
-      Port(MakeServerPort(std::move(platform)))
+    : QWidget(parent),
+      Wizard(
+          *this, std::move(stages),
+          [programPath] {
+              return ProgramFilePaths(QFile::encodeName(programPath).toStdString(),
+                                      QCoreApplication::applicationName().toStdString());
+          },
+          MakeQtDispatcher(), std::move(platform), clock)
 {
-    Port->SetMainThreadDispatcher(MakeQtDispatcher());
     CreateLayout();
     CreateSaveDialog();
-    PageValue.store(0); // DoInit
 }
 
 TMain::~TMain()
 {
-    // Ends the worker while the controls its calls touch still exist.
-    WorkerThread.reset();
+    Wizard.EndWorker();
 }
 
-std::filesystem::path TMain::IniPath() const
+void TMain::ReportPortHint(const std::string& hint)
 {
-    return Paths.IniPath;
-}
-
-std::filesystem::path TMain::TracePath() const
-{
-    // The data folder of an installed copy may not exist yet.
-    std::error_code ignored;
-    std::filesystem::create_directories(Paths.TracePath.parent_path(), ignored);
-    return Paths.TracePath;
-}
-
-void TMain::PortOpenFailed(const std::string& deviceName, const EComError& error)
-{
-    const std::string hint = OpenFailureHint(deviceName, error);
     std::fputs(hint.c_str(), stderr);
 }
 
-void TMain::WakeMainThread()
+void TMain::PostServeWorker()
 {
     // Queued by name: Qt allocates the call event itself, and the pending calls are handed over
     // under the worker's lock.
@@ -90,8 +75,7 @@ void TMain::WakeMainThread()
 
 void TMain::ServeWorkerCalls()
 {
-    if (WorkerThread)
-        WorkerThread->ServeCalls();
+    Wizard.ServeWorkerCalls();
 }
 
 void TMain::changeEvent(QEvent* event)
@@ -115,62 +99,6 @@ void TMain::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-void TMain::DoAct()
-{
-    if (PageValue.load() != 0)
-        return;
-    Paths = ProgramFilePaths(QFile::encodeName(ProgramPath).toStdString(),
-                             QCoreApplication::applicationName().toStdString());
-    for (std::uint8_t lang = 0;; ++lang) {
-        const std::string name = LangStr(lang, 1);
-        if (name.empty())
-            break;
-        LangCombo->addItem(Text(name));
-    }
-    LangCombo->setCurrentIndex(0);
-    LangCombo->setFocus();
-    LoadSettings();
-    KeepOnScreen();
-    if (FileCombo->count() > 0)
-        FileCombo->setCurrentIndex(0);
-    DoLang();
-    WorkerThread = std::make_unique<TSerThread>(*this, std::move(PendingStages));
-    PageValue.store(1);
-    ShowPage();
-}
-
-void TMain::DoClos()
-{
-    if (PageValue.load() == 0)
-        return;
-    SaveSettings();
-    if (WorkerThread) {
-        WorkerThread->Terminate();
-        WorkerThread->Resume();
-        WorkerThread->WaitFor();
-        WorkerThread.reset();
-    }
-}
-
-void TMain::DoNext()
-{
-    const std::optional<std::uint8_t> page = WizardNext(PageValue.load());
-    if (!page) {
-        close();
-        return;
-    }
-    PageValue.store(*page);
-    ShowPage();
-}
-
-void TMain::DoPrev()
-{
-    if (!WorkerThread)
-        return;
-    WorkerThread->RequestBack();
-    WorkerThread->Resume(); // if parked, or about to park
-}
-
 void TMain::DoQuit()
 {
     close();
@@ -178,33 +106,41 @@ void TMain::DoQuit()
 
 void TMain::DoLang()
 {
-    LangIndexValue = static_cast<std::uint8_t>(std::max(0, LangCombo->currentIndex()));
-    NextBut->setText(Text(LangStr(LangIndexValue, 2)));
-    PrevBut->setText(Text(LangStr(LangIndexValue, 3)));
-    EndBut->setText(Text(LangStr(LangIndexValue, 4)));
-    ShutdnChk->setText(Text(LangStr(LangIndexValue, 5)));
-    FileTxt->setText(Text(LangStr(LangIndexValue, 6)));
+    Wizard.DoLang(static_cast<std::uint8_t>(std::max(0, LangCombo->currentIndex())));
+}
+
+void TMain::SetLanguages(const std::vector<std::string>& names)
+{
+    for (const std::string& name : names)
+        LangCombo->addItem(Text(name));
+    LangCombo->setCurrentIndex(0);
+    LangCombo->setFocus();
+}
+
+void TMain::SetCaptions(const TCaptions& captions)
+{
+    NextBut->setText(Text(captions.NextBut));
+    PrevBut->setText(Text(captions.PrevBut));
+    EndBut->setText(Text(captions.EndBut));
+    ShutdnChk->setText(Text(captions.ShutdnChk));
+    FileTxt->setText(Text(captions.FileTxt));
     FileTxt->adjustSize();
-    SaveDlg->setWindowTitle(Text(LangStr(LangIndexValue, 7)));
-    ToolkitTexts.Apply(LangIndexValue);
+    SaveDlg->setWindowTitle(Text(captions.SaveDlg));
+    ToolkitTexts.Apply(Wizard.LangIndex());
 }
 
 void TMain::FileComboChange()
 {
-    SetNextEnabled(!FileCombo->currentText().isEmpty());
+    Wizard.FileComboChange(FileCombo->currentText().isEmpty());
 }
 
 void TMain::SetNextEnabled(bool enabled)
 {
     NextBut->setEnabled(enabled);
-    NextOn.store(enabled);
 }
 
-void TMain::ShowPage()
+void TMain::ShowPage(const TPageView& view)
 {
-    const TPageView view =
-        WizardView(PageValue.load(), LangIndexValue, FileCombo->currentText().isEmpty());
-
     LangGrp->setVisible(view.LangGrpVisible);
     LangGrp->setTitle(Text(view.LangGrpCaption));
     LangCombo->setVisible(view.LangComboVisible);
@@ -241,21 +177,6 @@ void TMain::ShowPage()
     case fcUnchanged:
         break;
     }
-
-    if (view.HandOverDumpFileName && WorkerThread)
-        WorkerThread->SetDumpFileName(FileNameBytes());
-
-    if (view.ClosePort && Port->Tag() > 0) {
-        try {
-            Port->Close();
-            Port->SetTag(0);
-        } catch (...) {
-            // Tag stays set: the next page below 5 tries again.
-        }
-    }
-
-    if (view.ResumeWorker && WorkerThread)
-        WorkerThread->Resume();
 }
 
 void TMain::ShowProgress(std::uint8_t percent)

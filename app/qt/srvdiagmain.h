@@ -1,13 +1,15 @@
 #pragma once
 
-#include "app/core/filepaths.h"
+#include "app/core/wizardcontroller.h"
 #include "app/qt/toolkittranslation.h"
-#include "worker/workerhost.h"
 
 #include <QWidget>
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -22,12 +24,9 @@ class TSerialPlatform;
 class TSerThread;
 class TStages;
 
-// The program's one window: a wizard whose page, Page, drives both the window and the worker.
-// Page 1 language, 2 output file, 3 options, 4 connect instruction, 5 connecting, 6 reading,
-// 7 success, 8 output-file error, 9 server not found, 10 communication error (0 until the first
-// activation). ShowPage redraws everything from Page; the worker moves Page on from pages 5 and 6
-// and carries out Back.
-class TMain final : public QWidget, public TWorkerHost
+// The program's one window on Linux: the wizard's view in Qt widgets. The wizard itself, and the
+// worker's host, is its TWizardController; this class only translates to the toolkit.
+class TMain final : public QWidget, public TWizardView
 {
     Q_OBJECT
 
@@ -42,31 +41,20 @@ public:
     ~TMain() override;
 
     // ---- Handlers -------------------------------------------------------------------------------
-    void DoAct();  // first activation: files, languages, settings, worker, page 1
-    void DoNext(); // NextBut
-    void DoPrev(); // PrevBut: the worker carries out the Back
-    void DoQuit(); // EndBut
-    void DoLang(); // LangCombo changed: captions in the chosen language
+    void DoAct() { Wizard.DoAct(); }   // first activation: files, languages, settings, worker
+    void DoNext() { Wizard.DoNext(); } // NextBut
+    void DoPrev() { Wizard.DoPrev(); } // PrevBut: the worker carries out the Back
+    void DoQuit();                     // EndBut
+    void DoClos() { Wizard.DoClos(); } // closing, for any cause
+    void DoLang();                     // LangCombo changed: captions in the chosen language
     void DoBrowse();
     void FileComboChange();
-    std::uint8_t LangIndex() const { return LangIndexValue; }
-    TSerThread* Worker() const { return WorkerThread.get(); }
-    const TFilePaths& FilePaths() const { return Paths; }
 
-    // ---- TWorkerHost ----------------------------------------------------------------------------
-    std::uint8_t Page() const override { return PageValue.load(); }
-    void SetPage(std::uint8_t page) override { PageValue.store(page); }
-    bool NextEnabled() const override { return NextOn.load(); }
-    std::filesystem::path IniPath() const override;
-    std::filesystem::path TracePath() const override;
-    void PortOpenFailed(const std::string& deviceName, const EComError& error) override;
-    TComPort& SerIF() override { return *Port; }
-    bool ShutdownChecked() const override { return ShutdownOn.load(); }
-    TClock& Clock() override { return *ClockRef; }
-    void WakeMainThread() override;
-    void ShowPage() override;
-    void ShowProgress(std::uint8_t percent) override;
-    void AddRecent() override;
+    TWizardController& Controller() { return Wizard; }
+    TPage Page() const { return Wizard.Page(); }
+    std::uint8_t LangIndex() const { return Wizard.LangIndex(); }
+    TSerThread* Worker() const { return Wizard.Worker(); }
+    TComPort& SerIF() { return Wizard.SerIF(); }
 
     // ---- Controls -------------------------------------------------------------------------------
     QLabel* InstrTxt = nullptr;
@@ -89,35 +77,39 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private slots:
-    void ServeWorkerCalls(); // runs the worker's synchronized calls; queued by WakeMainThread
+    void ServeWorkerCalls(); // runs the worker's synchronized calls; queued by PostServeWorker
 
 private:
     TMain(std::unique_ptr<TStages> stages, const QString& programPath,
           std::unique_ptr<TSerialPlatform> platform, TClock& clock, QWidget* parent);
 
+    // ---- TWizardView ----------------------------------------------------------------------------
+    void ShowPage(const TPageView& view) override; // the page update's drawing
+    void SetNextEnabled(bool enabled) override;
+    void ShowProgress(std::uint8_t percent) override;
+    void SetLanguages(const std::vector<std::string>& names) override;
+    void SetCaptions(const TCaptions& captions) override;
+    // The bytes behind the chosen recent file while its text is unedited (a name that is not
+    // valid in the locale's encoding is shown changed), else the text typed or browsed, encoded
+    // as the system encodes file names (mainsettings.cpp).
+    std::string FileName() const override;
+    std::filesystem::path FilePath() const override { return FileName(); }
+    TRecentFiles RecentFiles() const override;
+    void SetRecentFiles(const TRecentFiles& items) override;
+    bool SameFileName(const std::string& a, const std::string& b) const override;
+    bool ShutdownChecked() const override;
+    void SetShutdownChecked(bool checked) override;
+    TWindowPos Position() const override { return {x(), y()}; }
+    void RestorePosition(std::optional<int> left, std::optional<int> top) override;
+    void PostServeWorker() override;
+    void Close() override { close(); }
+    void ReportPortHint(const std::string& hint) override;
+
     void CreateLayout();     // controls, positions, captions, tab order (mainlayout.cpp)
     void CreateSaveDialog(); // savedialog.cpp
-    void DoClos();
-    void LoadSettings();
-    void KeepOnScreen(); // a window restored where no screen is goes back into sight
-    void SaveSettings();
-    // The output file name: the bytes behind the chosen recent file while its text is unedited
-    // (a name that is not valid in the locale's encoding is shown changed), else the text typed
-    // or browsed, encoded as the system encodes file names.
-    std::string FileNameBytes() const;
-    void SetNextEnabled(bool enabled);
+    void KeepOnScreen();     // a window restored where no screen is goes back into sight
     void SetInstruction(const QString& text);
 
-    // The worker reads these from its own thread; it is declared last so that it ends first.
-    std::atomic<std::uint8_t> PageValue{0};
-    std::uint8_t LangIndexValue = 0;
-    QString ProgramPath;
-    TFilePaths Paths;                       // fixed before the worker starts
-    std::unique_ptr<TStages> PendingStages; // handed to the worker on first activation
-    TClock* ClockRef = &SteadyClock();
-    std::unique_ptr<TComPort> Port;
-    std::atomic<bool> NextOn{true};      // copy of NextBut's enabled state
-    std::atomic<bool> ShutdownOn{false}; // copy of ShutdnChk's check
-    TToolkitTranslation ToolkitTexts;    // the save dialog's own texts in the chosen language
-    std::unique_ptr<TSerThread> WorkerThread;
+    TToolkitTranslation ToolkitTexts; // the save dialog's own texts in the chosen language
+    TWizardController Wizard;         // last: its worker ends while the controls exist
 };

@@ -34,7 +34,7 @@ const char* NameOf(int id)
 
 void TMain::WriteControlList() const
 {
-    const std::filesystem::path path = WithLastThreeReplaced(Paths.IniPath, "CTL");
+    const std::filesystem::path path = WithLastThreeReplaced(Wizard.FilePaths().IniPath, "CTL");
     std::error_code ignored; // the per-user folder of an installed copy may not exist yet
     std::filesystem::create_directories(path.parent_path(), ignored);
     std::ofstream out(path, std::ios::binary);

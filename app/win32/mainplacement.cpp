@@ -1,5 +1,5 @@
-#include "app/win32/mainwindow.h"
 #include "app/core/windowplacement.h"
+#include "app/win32/mainwindow.h"
 
 #include <vector>
 

@@ -1,5 +1,4 @@
 #include "app/core/recentfiles.h"
-#include "app/core/settingsfile.h"
 #include "app/win32/mainwindow.h"
 #include "app/win32/widepath.h"
 
@@ -51,42 +50,60 @@ std::wstring TMain::FileText() const
     return WideWindowText(Control(ctFileCombo));
 }
 
-void TMain::LoadSettings()
+std::string TMain::FileName() const
 {
-    const std::optional<TSettings> settings = LoadSettingsFile(Paths.IniPath);
-    if (!settings)
-        return;
-    // Applied as stored; KeepOnScreen then brings a window back that no screen shows.
-    RECT frame{};
-    GetWindowRect(Window, &frame);
-    SetWindowPos(Window, nullptr, settings->Left.value_or(frame.left),
-                 settings->Top.value_or(frame.top), 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    CheckDlgButton(Window, ctShutdnChk, settings->Shutdown ? BST_CHECKED : BST_UNCHECKED);
-    ShutdownOn.store(settings->Shutdown);
-    AddItems(Control(ctFileCombo), settings->RecentFiles);
+    // Empty for a name the code page cannot hold: it is used, but not kept among the recent files.
+    return AnsiName(FileText()).value_or(std::string());
 }
 
-void TMain::SaveSettings()
+std::filesystem::path TMain::FilePath() const
 {
-    RECT frame{};
-    GetWindowRect(Window, &frame);
-    // A settings file that cannot be written is given up silently; closing goes on.
-    SaveSettingsFile(Paths.IniPath,
-                     FormatSettings(frame.left, frame.top,
-                                    IsDlgButtonChecked(Window, ctShutdnChk) == BST_CHECKED,
-                                    Items(Control(ctFileCombo))));
+    return std::filesystem::path(FileText());
 }
 
-void TMain::AddRecent()
+TRecentFiles TMain::RecentFiles() const
 {
-    const std::optional<std::string> name = AnsiName(FileText());
-    if (!name)
-        return; // the settings file could not hold it: the list stays as it is
+    return Items(Control(ctFileCombo));
+}
+
+void TMain::SetRecentFiles(const TRecentFiles& items)
+{
     const HWND box = Control(ctFileCombo);
-    TRecentFiles items = Items(box);
-    ::AddRecent(items, *name, SameName);
     SendMessageA(box, CB_RESETCONTENT, 0, 0);
     AddItems(box, items);
-    SendMessageA(box, CB_SETCURSEL, 0, 0);
+    if (!items.empty())
+        SendMessageA(box, CB_SETCURSEL, 0, 0);
+}
+
+bool TMain::SameFileName(const std::string& a, const std::string& b) const
+{
+    return SameName(a, b);
+}
+
+bool TMain::ShutdownChecked() const
+{
+    return IsDlgButtonChecked(Window, ctShutdnChk) == BST_CHECKED;
+}
+
+void TMain::SetShutdownChecked(bool checked)
+{
+    CheckDlgButton(Window, ctShutdnChk, checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+TWindowPos TMain::Position() const
+{
+    RECT frame{};
+    GetWindowRect(Window, &frame);
+    return {frame.left, frame.top};
+}
+
+void TMain::RestorePosition(std::optional<int> left, std::optional<int> top)
+{
+    // Applied as stored; KeepOnScreen then brings a window back that no screen shows.
+    if (left || top) {
+        const TWindowPos now = Position();
+        SetWindowPos(Window, nullptr, left.value_or(now.Left), top.value_or(now.Top), 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    KeepOnScreen();
 }

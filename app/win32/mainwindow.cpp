@@ -1,16 +1,10 @@
 #include "app/win32/mainwindow.h"
 
-#include "app/core/languagetable.h"
 #include "app/core/userfolders.h"
-#include "app/core/wizardmodel.h"
 #include "app/win32/windowdispatcher.h"
-#include "serial/comport.h"
-#include "worker/serthread.h"
-#include "worker/serverport.h"
 #include "worker/stages.h"
 
 #include <commctrl.h>
-#include <system_error>
 
 namespace {
 
@@ -26,16 +20,17 @@ constexpr UINT StartMessage = WM_APP + 3;
 } // namespace
 
 TMain::TMain(HINSTANCE instance)
-    : Instance(instance), Dispatcher(std::make_shared<TWindowDispatcher>()), Port(MakeServerPort())
+    : Instance(instance), Dispatcher(std::make_shared<TWindowDispatcher>()),
+      Wizard(
+          *this, MakeSystemStages(),
+          [] { return ProgramFilePaths(RunningProgramPath(), "srvdiag"); }, Dispatcher)
 {
-    Port->SetMainThreadDispatcher(Dispatcher);
-    PageValue.store(0); // DoInit
 }
 
 TMain::~TMain()
 {
     // Ends the worker while the controls its calls touch still exist.
-    WorkerThread.reset();
+    Wizard.EndWorker();
     if (Window != nullptr)
         DestroyWindow(Window);
     if (Font != nullptr)
@@ -112,8 +107,7 @@ LRESULT TMain::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         DoAct();
         return 0;
     case ServeWorkerMessage:
-        if (WorkerThread)
-            WorkerThread->ServeCalls();
+        Wizard.ServeWorkerCalls();
         return 0;
     case TWindowDispatcher::ServeMessage:
         Dispatcher->Serve();
@@ -186,7 +180,7 @@ void TMain::Command(int id, int notification)
         break;
     case ctShutdnChk:
         if (notification == BN_CLICKED)
-            ShutdownOn.store(IsDlgButtonChecked(Window, ctShutdnChk) == BST_CHECKED);
+            Wizard.ShutdownChanged(IsDlgButtonChecked(Window, ctShutdnChk) == BST_CHECKED);
         break;
     case ctLangCombo:
         if (notification == CBN_SELCHANGE)
@@ -201,7 +195,7 @@ void TMain::Command(int id, int notification)
             const HWND box = Control(ctFileCombo);
             const LRESULT item = SendMessageA(box, CB_GETCURSEL, 0, 0);
             if (item != CB_ERR)
-                SetNextEnabled(SendMessageA(box, CB_GETLBTEXTLEN, item, 0) > 0);
+                Wizard.FileComboChange(SendMessageA(box, CB_GETLBTEXTLEN, item, 0) <= 0);
         }
         break;
     default:
@@ -209,15 +203,7 @@ void TMain::Command(int id, int notification)
     }
 }
 
-std::filesystem::path TMain::TracePath() const
-{
-    // The data folder of an installed copy may not exist yet.
-    std::error_code ignored;
-    std::filesystem::create_directories(Paths.TracePath.parent_path(), ignored);
-    return Paths.TracePath;
-}
-
-void TMain::WakeMainThread()
+void TMain::PostServeWorker()
 {
     if (const HWND target = WakeTarget.load())
         PostMessageA(target, ServeWorkerMessage, 0, 0);
@@ -225,60 +211,17 @@ void TMain::WakeMainThread()
 
 void TMain::DoAct()
 {
-    if (PageValue.load() != 0 || Window == nullptr)
-        return;
-    Paths = ProgramFilePaths(RunningProgramPath(), "srvdiag");
+    if (Window != nullptr)
+        Wizard.DoAct();
+}
+
+void TMain::SetLanguages(const std::vector<std::string>& names)
+{
     const HWND langCombo = Control(ctLangCombo);
-    for (std::uint8_t lang = 0;; ++lang) {
-        const std::string name = LangStr(lang, 1);
-        if (name.empty())
-            break;
+    for (const std::string& name : names)
         SendMessageA(langCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
-    }
     SendMessageA(langCombo, CB_SETCURSEL, 0, 0);
     FocusControl(langCombo);
-    LoadSettings();
-    KeepOnScreen();
-    const HWND fileCombo = Control(ctFileCombo);
-    if (SendMessageA(fileCombo, CB_GETCOUNT, 0, 0) > 0)
-        SendMessageA(fileCombo, CB_SETCURSEL, 0, 0);
-    DoLang();
-    WorkerThread = std::make_unique<TSerThread>(*this, MakeSystemStages());
-    PageValue.store(1);
-    ShowPage();
-}
-
-void TMain::DoClos()
-{
-    if (Closed || PageValue.load() == 0)
-        return;
-    Closed = true;
-    SaveSettings();
-    if (WorkerThread) {
-        WorkerThread->Terminate();
-        WorkerThread->Resume();
-        WorkerThread->WaitFor(); // serves the worker's calls meanwhile
-        WorkerThread.reset();
-    }
-}
-
-void TMain::DoNext()
-{
-    const std::optional<std::uint8_t> page = WizardNext(PageValue.load());
-    if (!page) {
-        SendMessageA(Window, WM_CLOSE, 0, 0);
-        return;
-    }
-    PageValue.store(*page);
-    ShowPage();
-}
-
-void TMain::DoPrev()
-{
-    if (!WorkerThread)
-        return;
-    WorkerThread->RequestBack();
-    WorkerThread->Resume(); // if parked, or about to park
 }
 
 void TMain::DoQuit()
@@ -289,18 +232,22 @@ void TMain::DoQuit()
 void TMain::DoLang()
 {
     const LRESULT item = SendMessageA(Control(ctLangCombo), CB_GETCURSEL, 0, 0);
-    LangIndex = static_cast<std::uint8_t>(item == CB_ERR ? 0 : item);
-    SetDlgItemTextA(Window, ctNextBut, LangStr(LangIndex, 2).c_str());
-    SetDlgItemTextA(Window, ctPrevBut, LangStr(LangIndex, 3).c_str());
-    SetDlgItemTextA(Window, ctEndBut, LangStr(LangIndex, 4).c_str());
-    SetDlgItemTextA(Window, ctShutdnChk, LangStr(LangIndex, 5).c_str());
-    SetDlgItemTextA(Window, ctFileTxt, LangStr(LangIndex, 6).c_str());
-    SaveTitle = LangStr(LangIndex, 7);
+    Wizard.DoLang(static_cast<std::uint8_t>(item == CB_ERR ? 0 : item));
+}
+
+void TMain::SetCaptions(const TCaptions& captions)
+{
+    SetDlgItemTextA(Window, ctNextBut, captions.NextBut.c_str());
+    SetDlgItemTextA(Window, ctPrevBut, captions.PrevBut.c_str());
+    SetDlgItemTextA(Window, ctEndBut, captions.EndBut.c_str());
+    SetDlgItemTextA(Window, ctShutdnChk, captions.ShutdnChk.c_str());
+    SetDlgItemTextA(Window, ctFileTxt, captions.FileTxt.c_str());
+    SaveTitle = captions.SaveDlg;
 }
 
 void TMain::FileComboChange()
 {
-    SetNextEnabled(!FileText().empty());
+    Wizard.FileComboChange(FileText().empty());
 }
 
 void TMain::FocusControl(HWND control)
@@ -321,7 +268,6 @@ void TMain::RestoreFocus()
 void TMain::SetNextEnabled(bool enabled)
 {
     EnableWindow(Control(ctNextBut), enabled ? TRUE : FALSE);
-    NextOn.store(enabled);
 }
 
 void TMain::SetVisible(TControl id, bool visible)
@@ -329,10 +275,8 @@ void TMain::SetVisible(TControl id, bool visible)
     ShowWindow(Control(id), visible ? SW_SHOWNA : SW_HIDE);
 }
 
-void TMain::ShowPage()
+void TMain::ShowPage(const TPageView& view)
 {
-    const TPageView view = WizardView(PageValue.load(), LangIndex, FileText().empty());
-
     SetVisible(ctLangGrp, view.LangGrpVisible);
     SetDlgItemTextA(Window, ctLangGrp, view.LangGrpCaption.c_str());
     SetVisible(ctLangCombo, view.LangComboVisible);
@@ -368,21 +312,6 @@ void TMain::ShowPage()
     case fcUnchanged:
         break;
     }
-
-    if (view.HandOverDumpFileName && WorkerThread)
-        WorkerThread->SetDumpFileName(std::filesystem::path(FileText()));
-
-    if (view.ClosePort && Port->Tag() > 0) {
-        try {
-            Port->Close();
-            Port->SetTag(0);
-        } catch (...) {
-            // Tag stays set: the next page below 5 tries again.
-        }
-    }
-
-    if (view.ResumeWorker && WorkerThread)
-        WorkerThread->Resume();
 }
 
 void TMain::ShowProgress(std::uint8_t percent)

@@ -1,26 +1,22 @@
 #pragma once
 
-#include "app/core/filepaths.h"
-#include "worker/workerhost.h"
+#include "app/core/wizardcontroller.h"
 
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 #include <windows.h>
 
-class TComPort;
-class TSerThread;
-class TStages;
 class TWindowDispatcher;
 
-// The program's one window on Windows: a wizard whose page, Page, drives both the window and the
-// worker. Page 1 language, 2 output file, 3 options, 4 connect instruction, 5 connecting,
-// 6 reading, 7 success, 8 output-file error, 9 server not found, 10 communication error (0 until
-// the first activation). ShowPage redraws everything from Page; the worker moves Page on from
-// pages 5 and 6 and carries out Back. Built on USER32, GDI32, COMCTL32 and COMDLG32 alone.
-class TMain final : public TWorkerHost
+// The program's one window on Windows: the wizard's view on USER32, GDI32, COMCTL32 and COMDLG32
+// alone. The wizard itself, and the worker's host, is its TWizardController; this class only
+// translates to the system's controls.
+class TMain final : public TWizardView
 {
 public:
     // The controls, by their identifiers. None is IDOK or IDCANCEL: the dialog manager turns
@@ -50,27 +46,14 @@ public:
     HWND Handle() const { return Window; }
 
     // ---- Handlers -------------------------------------------------------------------------------
-    void DoAct();  // first activation: files, languages, settings, worker, page 1
-    void DoNext(); // NextBut
-    void DoPrev(); // PrevBut: the worker carries out the Back
-    void DoQuit(); // EndBut
-    void DoClos(); // closing, for any cause: settings, then the worker's end
-    void DoLang(); // LangCombo changed: captions in the chosen language
+    void DoAct();                      // first activation: files, languages, settings, worker
+    void DoNext() { Wizard.DoNext(); } // NextBut
+    void DoPrev() { Wizard.DoPrev(); } // PrevBut: the worker carries out the Back
+    void DoQuit();                     // EndBut
+    void DoClos() { Wizard.DoClos(); } // closing, for any cause: settings, then the worker's end
+    void DoLang();                     // LangCombo changed: captions in the chosen language
     void DoBrowse();
     void FileComboChange();
-
-    // ---- TWorkerHost ----------------------------------------------------------------------------
-    std::uint8_t Page() const override { return PageValue.load(); }
-    void SetPage(std::uint8_t page) override { PageValue.store(page); }
-    bool NextEnabled() const override { return NextOn.load(); }
-    std::filesystem::path IniPath() const override { return Paths.IniPath; }
-    std::filesystem::path TracePath() const override;
-    TComPort& SerIF() override { return *Port; }
-    bool ShutdownChecked() const override { return ShutdownOn.load(); }
-    void WakeMainThread() override;
-    void ShowPage() override;
-    void ShowProgress(std::uint8_t percent) override;
-    void AddRecent() override;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -86,15 +69,30 @@ private:
     HWND Control(TControl id) const { return GetDlgItem(Window, id); }
     int Scaled(int pixels) const { return MulDiv(pixels, static_cast<int>(Dpi), 96); }
     void SetInstruction(const std::string& text);
-    void SetNextEnabled(bool enabled);
     void SetVisible(TControl id, bool visible);
     void FocusControl(HWND control); // nullptr: the window itself, no control active
     void RestoreFocus();
 
+    // ---- TWizardView ----------------------------------------------------------------------------
+    void ShowPage(const TPageView& view) override; // the page update's drawing
+    void SetNextEnabled(bool enabled) override;
+    void ShowProgress(std::uint8_t percent) override;
+    void SetLanguages(const std::vector<std::string>& names) override;
+    void SetCaptions(const TCaptions& captions) override;
+    void PostServeWorker() override;
+    void Close() override { SendMessageA(Window, WM_CLOSE, 0, 0); }
+
     // ---- Settings and recent files (mainsettings.cpp) -------------------------------------------
-    void LoadSettings();
-    void SaveSettings();
-    std::wstring FileText() const; // the editable text of FileCombo, as UTF-16
+    std::wstring FileText() const;         // the editable text of FileCombo, as UTF-16
+    std::string FileName() const override; // ... in the code page, empty if it cannot hold it
+    std::filesystem::path FilePath() const override;
+    TRecentFiles RecentFiles() const override;
+    void SetRecentFiles(const TRecentFiles& items) override;
+    bool SameFileName(const std::string& a, const std::string& b) const override;
+    bool ShutdownChecked() const override;
+    void SetShutdownChecked(bool checked) override;
+    TWindowPos Position() const override;
+    void RestorePosition(std::optional<int> left, std::optional<int> top) override;
 
     // ---- Placement (mainplacement.cpp) ----------------------------------------------------------
     void KeepOnScreen(); // a window restored where no screen is goes back into sight
@@ -114,16 +112,7 @@ private:
     HFONT BoldFont = nullptr;      // the instruction label's, bold 12 pt
     std::string Instruction;       // InstrTxt's text, kept for a re-layout after a change of dpi
     std::string SaveTitle;         // the save dialog's title, set by DoLang
-    bool Closed = false;           // DoClos has run
     HWND FocusedControl = nullptr; // the control with the focus, kept while inactive
     std::shared_ptr<TWindowDispatcher> Dispatcher;
-
-    // The worker reads these from its own thread; it is declared last so that it ends first.
-    std::atomic<std::uint8_t> PageValue{0};
-    std::uint8_t LangIndex = 0;
-    TFilePaths Paths; // fixed before the worker starts
-    std::unique_ptr<TComPort> Port;
-    std::atomic<bool> NextOn{true};      // copy of NextBut's enabled state
-    std::atomic<bool> ShutdownOn{false}; // copy of ShutdnChk's check
-    std::unique_ptr<TSerThread> WorkerThread;
+    TWizardController Wizard; // last: its worker ends while the window exists
 };

@@ -46,12 +46,15 @@ private:
 class TBenchHost final : public TWorkerHost
 {
 public:
-    explicit TBenchHost(std::string ini) : Ini(std::move(ini)) {}
+    explicit TBenchHost(std::filesystem::path trace) : Trace(std::move(trace)) {}
 
-    std::uint8_t Page() const override { return PageValue.load(); }
-    void SetPage(std::uint8_t page) override { PageValue.store(page); }
-    bool NextEnabled() const override { return PageValue.load() != 5 && PageValue.load() != 6; }
-    std::filesystem::path IniPath() const override { return Ini; }
+    TPage Page() const override { return PageValue.load(); }
+    void SetPage(TPage page) override { PageValue.store(page); }
+    bool NextEnabled() const override
+    {
+        return PageValue.load() != pgConnecting && PageValue.load() != pgReading;
+    }
+    std::filesystem::path TracePath() const override { return Trace; }
     TComPort& SerIF() override { return Port; }
     bool ShutdownChecked() const override { return false; }
     void WakeMainThread() override
@@ -62,7 +65,7 @@ public:
     }
     void ShowPage() override
     {
-        if (PageValue.load() >= 7 && !Done) {
+        if (PageValue.load() >= pgSuccess && !Done) {
             Done = true;
             Finished = Clock::now();
         }
@@ -85,8 +88,8 @@ public:
     Clock::time_point Finished;
 
 private:
-    std::atomic<std::uint8_t> PageValue{5};
-    std::string Ini;
+    std::atomic<TPage> PageValue{pgConnecting};
+    std::filesystem::path Trace;
     TComPort Port;
     std::mutex Lock;
     std::condition_variable Cond;
@@ -111,7 +114,7 @@ struct TRun
 TRun RunOnce(std::uint32_t baud, const std::filesystem::path& dir)
 {
     TSimPty sim(TSimOptions{.Baud = baud});
-    TBenchHost host((dir / "bench.INI").string());
+    TBenchHost host(dir / "bench.ERR");
     const double cpuStart = CpuSeconds();
     const auto start = Clock::now();
     TRun run;

@@ -1,8 +1,8 @@
 #include "app/core/installedcopy.h"
+#include "tests/support/scratchdir.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -40,13 +40,12 @@ TEST(InstalledCopy, OnlyThePrefixsProgramFolderIsAnInstalledCopy)
 
 TEST(InstalledCopy, AFolderLinkedToTheProgramFolderCountsAsIt)
 {
-    const fs::path root =
-        fs::temp_directory_path() / ("srvdiag_installed_" + std::to_string(getpid()));
+    const TScratchDir scratch;
+    const fs::path root = scratch.Path();
     fs::create_directories(root / "prefix" / "bin");
     fs::create_directory_symlink(root / "prefix" / "bin", root / "bin");
     EXPECT_TRUE(IsInstalledCopy(root / "bin", root / "prefix"));
     EXPECT_TRUE(IsInstalledCopy("/usr/bin"));
     EXPECT_TRUE(IsInstalledCopy("/usr/local/bin"));
     EXPECT_FALSE(IsInstalledCopy(root / "prefix"));
-    fs::remove_all(root);
 }

@@ -357,122 +357,6 @@ TEST_F(Window, FailurePagesLeadToPage4OnNextAndPage3OnBack)
     EXPECT_EQ(Main->EndBut->text(), "Exit");
 }
 
-// The window shows what the wizard model says of each page it passes through, on one walk in
-// Dutch over every page. focusBefore is the control that had the focus before the page change.
-class WindowModel : public Window
-{
-protected:
-    static QString Caption(const std::string& bytes)
-    {
-        return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    }
-
-    void ExpectShowsTheModel(std::uint8_t page, QWidget* focusBefore)
-    {
-        SCOPED_TRACE(::testing::Message() << "page " << int(page));
-        ASSERT_EQ(Main->Page(), page);
-        const TPageView view =
-            WizardView(page, Main->LangIndex(), Main->FileCombo->currentText().isEmpty());
-        EXPECT_EQ(Main->LangGrp->isVisible(), view.LangGrpVisible);
-        EXPECT_EQ(Main->LangGrp->title(), Caption(view.LangGrpCaption));
-        EXPECT_EQ(Main->LangCombo->isVisible(), view.LangComboVisible);
-        EXPECT_EQ(Main->FileTxt->isVisible(), view.FileTxtVisible);
-        EXPECT_EQ(Main->FileCombo->isVisible(), view.FileComboVisible);
-        EXPECT_EQ(Main->BrowseBut->isVisible(), view.BrowseButVisible);
-        EXPECT_EQ(Main->NextBut->isEnabled(), view.NextButEnabled);
-        EXPECT_EQ(Main->NextEnabled(), view.NextButEnabled); // what the worker reads
-        EXPECT_EQ(Main->ShutdnChk->isVisible(), view.ShutdnChkVisible);
-        EXPECT_EQ(Main->PrevBut->isVisible(), view.PrevButVisible);
-        if (view.InstrTxtCaption) {
-            EXPECT_EQ(Instruction(), Caption(*view.InstrTxtCaption).replace('\r', '\n'));
-        }
-        EXPECT_EQ(Main->InstrTxt->isVisible(), view.InstrTxtVisible);
-        EXPECT_EQ(Main->PrcBar->isVisible(), view.PrcBarVisible);
-        if (view.PrcBarReset) {
-            EXPECT_EQ(Main->PrcBar->value(), 0);
-        }
-        QWidget* const focus = QApplication::focusWidget();
-        switch (view.Focus) {
-        case fcLangCombo:
-            EXPECT_EQ(focus, Main->LangCombo);
-            break;
-        case fcFileCombo:
-            EXPECT_TRUE(Main->FileCombo->hasFocus());
-            break;
-        case fcShutdnChk:
-            EXPECT_EQ(focus, Main->ShutdnChk);
-            break;
-        case fcNextBut:
-            EXPECT_EQ(focus, Main->NextBut);
-            break;
-        case fcCleared:
-            EXPECT_EQ(focus, nullptr);
-            break;
-        case fcUnchanged:
-            // The toolkit moves the focus off a control that the page hid.
-            if (focusBefore != nullptr && focusBefore->isVisible()) {
-                EXPECT_EQ(focus, focusBefore);
-            }
-            break;
-        }
-        if (view.HandOverDumpFileName) {
-            EXPECT_EQ(Main->Worker()->DumpFileName(),
-                      QFile::encodeName(Main->FileCombo->currentText()).toStdString());
-        }
-        if (view.ClosePort) {
-            EXPECT_FALSE(Main->SerIF().Active());
-        }
-    }
-
-    // Next, then the page it leads to.
-    void NextTo(std::uint8_t page)
-    {
-        QWidget* const before = QApplication::focusWidget();
-        Next();
-        ExpectShowsTheModel(page, before);
-    }
-
-    // Next on page 4 into a stage that waits for Back: the page the stage runs on, then Back.
-    void NextIntoAWaitingStage(std::uint8_t page)
-    {
-        QWidget* const before = QApplication::focusWidget();
-        Main->NextBut->click();
-        ASSERT_TRUE(QTest::qWaitFor([this] { return Stages->Blocking(); }, 10000));
-        ExpectShowsTheModel(page, before);
-        Back();
-        ASSERT_EQ(Main->Page(), 3);
-        Next();
-    }
-};
-
-TEST_F(WindowModel, ShowsWhatTheWizardModelSaysOnEveryPage)
-{
-    Activate();
-    Main->LangCombo->setCurrentIndex(1);
-    ExpectShowsTheModel(1, nullptr);
-    NextTo(2); // no file name yet
-    TypeFileName(Dir.filePath("out.DMP"));
-    ExpectShowsTheModel(2, nullptr);
-    NextTo(3);
-    NextTo(4);
-
-    Stages->ScriptConnect(TStageStep::Succeed().UntilBack());
-    NextIntoAWaitingStage(5);
-    Stages->ScriptReadOut(TStageStep::Succeed().WithProgress(40).UntilBack());
-    NextIntoAWaitingStage(6);
-
-    Stages->ScriptConnect(TStageStep::Fail(2));
-    NextTo(9);
-    NextTo(4);
-    Stages->ScriptConnect(TStageStep::Fail(3));
-    NextTo(10);
-    NextTo(4);
-    Stages->ScriptReadOut(TStageStep::Fail(1));
-    NextTo(8);
-    NextTo(4);
-    NextTo(7);
-}
-
 // Every text on every page, in both languages, fits its control and the window: nothing is
 // clipped, and the instruction's lines are its carriage-return lines, above the separator.
 class WindowFit : public Window, public ::testing::WithParamInterface<int>
@@ -581,7 +465,7 @@ TEST_F(Window, SettingsAreLoadedOnActivationAndSavedByNextOnPage7)
     Activate();
     EXPECT_EQ(Main->pos(), QPoint(100, 120));
     EXPECT_TRUE(Main->ShutdnChk->isChecked());
-    EXPECT_TRUE(Main->ShutdownChecked());
+    EXPECT_TRUE(Main->Controller().ShutdownChecked());
     EXPECT_EQ(Main->FileCombo->count(), 3);
     Next();
     EXPECT_EQ(Main->FileCombo->currentText(), "A");
@@ -590,7 +474,7 @@ TEST_F(Window, SettingsAreLoadedOnActivationAndSavedByNextOnPage7)
     Main->FileComboChange();
     Next();
     Main->ShutdnChk->setChecked(false);
-    EXPECT_FALSE(Main->ShutdownChecked());
+    EXPECT_FALSE(Main->Controller().ShutdownChecked());
     Next();
     Stages->ScriptReadOut(TStageStep::Succeed().WithAddRecent());
     Next();
@@ -694,7 +578,7 @@ TEST_F(Window, BrowseCancelChangesNothingAndConfirmTakesTheName)
     EXPECT_EQ(offered, "pre.DMP");
     EXPECT_EQ(Main->FileCombo->currentText(), Dir.filePath("dump.DMP"));
     EXPECT_TRUE(Main->NextBut->isEnabled());
-    EXPECT_TRUE(Main->NextEnabled());
+    EXPECT_TRUE(Main->Controller().NextEnabled());
 }
 
 } // namespace

@@ -82,20 +82,21 @@ TPageView Expected(const TPageRow& row, std::uint8_t lang, bool fileBoxEmpty)
 TEST(WizardModel, EveryPageInBothLanguagesShowsAndLeadsWhereTheWizardSays)
 {
     for (const TPageRow& row : Pages) {
+        const auto page = static_cast<TPage>(row.Page);
         for (std::uint8_t lang = 0; lang < 2; ++lang) {
             for (const bool empty : {false, true}) {
                 SCOPED_TRACE(::testing::Message() << "page " << int(row.Page) << ", language "
                                                   << int(lang) << (empty ? ", no file name" : ""));
-                EXPECT_EQ(WizardView(row.Page, lang, empty), Expected(row, lang, empty));
+                EXPECT_EQ(WizardView(page, lang, empty), Expected(row, lang, empty));
             }
         }
-        const std::optional<std::uint8_t> next = WizardNext(row.Page);
+        const std::optional<TPage> next = WizardNext(page);
         EXPECT_EQ(next ? int(*next) : -1, row.Next) << "Next on page " << int(row.Page);
-        EXPECT_EQ(WizardBack(row.Page), row.Back) << "Back on page " << int(row.Page);
+        EXPECT_EQ(WizardBack(page), row.Back) << "Back on page " << int(row.Page);
     }
     // The captions are the table's own texts, not empty look-ups.
-    EXPECT_EQ(WizardView(3, 1, false).LangGrpCaption, "Opties ");
-    EXPECT_EQ(WizardView(9, 0, false).InstrTxtCaption,
+    EXPECT_EQ(WizardView(pgOptions, 1, false).LangGrpCaption, "Opties ");
+    EXPECT_EQ(WizardView(pgNotFound, 0, false).InstrTxtCaption,
               "Server could not be found.\rMake sure it is properly connected.\r\rPress Next to "
               "retry.");
 }

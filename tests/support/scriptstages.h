@@ -1,6 +1,7 @@
 #pragma once
 
 #include "worker/stages.h"
+#include "worker/wizardpages.h"
 
 #include <atomic>
 #include <cstdint>
@@ -11,9 +12,9 @@
 // One scripted run of a stage.
 struct TStageStep
 {
-    std::uint8_t Result = 0; // ResultCode the stage leaves (0 success)
-    std::string Trace;       // appended to the worker's Trace
-    bool Throw = false;      // end the stage with an exception nobody catches
+    TStageResult Result = srSuccess; // ResultCode the stage leaves
+    std::string Trace;               // appended to the worker's Trace
+    bool Throw = false;              // end the stage with an exception nobody catches
     bool BlockUntilBack =
         false;              // wait until Back or termination is requested (Result applies after)
     int Percent = -1;       // ReadOut only: >= 0 runs a synchronized ShowProgress with it
@@ -24,7 +25,7 @@ struct TStageStep
     static TStageStep Fail(std::uint8_t result)
     {
         TStageStep step;
-        step.Result = result;
+        step.Result = static_cast<TStageResult>(result);
         return step;
     }
     static TStageStep Throwing()

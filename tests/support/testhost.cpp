@@ -1,7 +1,9 @@
 #include "tests/support/testhost.h"
 
+#include "app/core/filepaths.h"
 #include "app/core/wizardmodel.h"
 #include "worker/serthread.h"
+#include "worker/serverport.h"
 
 #include <algorithm>
 
@@ -10,6 +12,11 @@ TTestHost::TTestHost(std::string iniPath) : Ini(std::move(iniPath)) {}
 TTestHost::TTestHost(std::string iniPath, std::unique_ptr<TSerialPlatform> platform, TClock& clock)
     : Ini(std::move(iniPath)), ClockPtr(&clock), Port(std::move(platform))
 {
+}
+
+std::filesystem::path TTestHost::TracePath() const
+{
+    return TracePathFor(Ini);
 }
 
 void TTestHost::Attach(TSerThread& worker)
@@ -59,14 +66,14 @@ bool TTestHost::ServeUntilParked(std::chrono::milliseconds limit)
 
 void TTestHost::Start()
 {
-    PageValue.store(1);
+    PageValue.store(pgLanguage);
     ShowPage();
 }
 
 void TTestHost::Next()
 {
     // On page 7 Next would close the window; that is Close here.
-    if (const std::optional<std::uint8_t> page = WizardNext(PageValue.load())) {
+    if (const std::optional<TPage> page = WizardNext(PageValue.load())) {
         PageValue.store(*page);
         ShowPage();
     }
@@ -93,19 +100,14 @@ void TTestHost::SetFileName(const std::string& name)
 
 void TTestHost::ShowPage()
 {
-    const std::uint8_t page = PageValue.load();
+    const TPage page = PageValue.load();
     Shown.push_back(page);
     const TPageView view = WizardView(page, 0, FileName.empty());
     NextOn.store(view.NextButEnabled);
     if (view.HandOverDumpFileName && Worker != nullptr)
         Worker->SetDumpFileName(FileName);
-    if (view.ClosePort && Port.Tag() > 0) {
-        try {
-            Port.Close();
-            Port.SetTag(0);
-        } catch (...) {
-        }
-    }
+    if (view.ClosePort)
+        ReleaseServerPort(Port);
     if (view.ResumeWorker && Worker != nullptr)
         Worker->Resume();
 }

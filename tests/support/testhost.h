@@ -15,10 +15,11 @@
 
 class TSerThread;
 
-// A window without widgets for driving TSerThread. The test's own thread plays the main thread:
-// it runs the window's handlers (Start, Next, Back, Close) and serves the worker's synchronized
-// calls in Serve. Its page update and Next follow the wizard model, as the window's do: the Next
-// state the worker reads, the hand-over of the file name, the port close and the resume.
+// A wizard without a view for driving a TSerThread the test made itself. The test's own thread
+// plays the main thread: it runs the handlers (Start, Next, Back, Close) and serves the worker's
+// synchronized calls in Serve. Its page update keeps what the worker relies on (the Next state it
+// reads, the hand-over of the file name, the port's release and the resume); the wizard's own
+// page update is TWizardController's, tested over a fake view.
 class TTestHost final : public TWorkerHost
 {
 public:
@@ -49,10 +50,11 @@ public:
     std::vector<std::pair<std::string, TComErrorKind>> OpenFailures; // PortOpenFailed calls
 
     // ---- TWorkerHost -------------------------------------------------------------------------
-    std::uint8_t Page() const override { return PageValue.load(); }
-    void SetPage(std::uint8_t page) override { PageValue.store(page); }
+    TPage Page() const override { return PageValue.load(); }
+    void SetPage(TPage page) override { PageValue.store(page); }
     bool NextEnabled() const override { return NextOn.load(); }
-    std::filesystem::path IniPath() const override { return Ini; }
+    // Beside the settings file the host was given, as the window's.
+    std::filesystem::path TracePath() const override;
     TComPort& SerIF() override { return Port; }
     bool ShutdownChecked() const override { return Shutdown.load(); }
     TClock& Clock() override { return *ClockPtr; }
@@ -68,7 +70,7 @@ public:
 
 private:
     TSerThread* Worker = nullptr;
-    std::atomic<std::uint8_t> PageValue{0};
+    std::atomic<TPage> PageValue{pgNotStarted};
     std::atomic<bool> NextOn{true};
     std::string Ini;
     std::string FileName;

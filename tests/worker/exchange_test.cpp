@@ -84,10 +84,10 @@ TEST(ByteExchange, ExchangeStopsAtTheFirstMissingAnswer)
     // A set result code leaves everything alone; empty data with an expected answer fails.
     rig.Worker.LinkOk = true;
     rig.Worker.Received = "kept";
-    rig.Worker.SetResultCode(2);
+    rig.Worker.SetResultCode(srNotFound);
     rig.Worker.ExchangeBytes(rig.Port(), Frame({0}), "");
     EXPECT_EQ(rig.Worker.Received, "kept");
-    rig.Worker.SetResultCode(0);
+    rig.Worker.SetResultCode(srSuccess);
     rig.Worker.ExchangeBytes(rig.Port(), "", Frame({0}));
     EXPECT_TRUE(rig.Worker.Received.empty());
     EXPECT_FALSE(rig.Worker.LinkOk);

@@ -1,10 +1,9 @@
+#include "tests/support/scratchdir.h"
 #include "tests/worker/simrig.h"
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,19 +11,6 @@ namespace fs = std::filesystem;
 using std::chrono::steady_clock;
 
 namespace {
-
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& content)
-{
-    std::ofstream(path, std::ios::binary) << content;
-}
 
 // The test host as the window, with a hand on the progress display: it can press Back, on the
 // main thread, the moment a given percentage is shown.
@@ -34,10 +20,10 @@ public:
     explicit TProgressHost(TTestHost& base) : Base(base) {}
     int BackAtPercent = -1;
 
-    std::uint8_t Page() const override { return Base.Page(); }
-    void SetPage(std::uint8_t page) override { Base.SetPage(page); }
+    TPage Page() const override { return Base.Page(); }
+    void SetPage(TPage page) override { Base.SetPage(page); }
     bool NextEnabled() const override { return Base.NextEnabled(); }
-    std::filesystem::path IniPath() const override { return Base.IniPath(); }
+    std::filesystem::path TracePath() const override { return Base.TracePath(); }
     TComPort& SerIF() override { return Base.SerIF(); }
     bool ShutdownChecked() const override { return Base.ShutdownChecked(); }
     void WakeMainThread() override { Base.WakeMainThread(); }
@@ -60,10 +46,6 @@ class ReadOut : public ::testing::Test
 protected:
     void SetUp() override
     {
-        Dir = fs::temp_directory_path() /
-              ("srvdiag_readout_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(Dir);
         Dump = Dir / "memory.dmp";
         TraceFile = Dir / "srvdiag.ERR";
     }
@@ -77,7 +59,6 @@ protected:
         Window.reset();
         Host.reset();
         Sim.reset();
-        fs::remove_all(Dir);
     }
 
     // Starts the window and worker, then goes to page 5 as the user would.
@@ -122,7 +103,9 @@ protected:
         return blocks;
     }
 
-    fs::path Dir, Dump, TraceFile;
+    TScratchDir Scratch;
+    const fs::path Dir = Scratch.Path();
+    fs::path Dump, TraceFile;
     int BackAtPercent = -1;
     std::unique_ptr<TSimPty> Sim;
     std::unique_ptr<TTestHost> Host;
@@ -137,7 +120,7 @@ TEST_F(ReadOut, FullReadOutWritesTheImageAndUpdatesTheRecentList)
     Connect({}, Dump.string());
     Settle();
     EXPECT_EQ(Host->Page(), 7);
-    EXPECT_EQ(ReadFile(Dump), PatternImage());
+    EXPECT_EQ(FileContent(Dump), PatternImage());
     std::vector<int> expectedBlocks;
     for (int b = 128; b <= 255; ++b)
         expectedBlocks.push_back(b);
@@ -161,18 +144,18 @@ TEST_F(ReadOut, ShutdownFrameGoesFirstWhenTicked)
     ASSERT_EQ(requests.size(), 129u);
     EXPECT_EQ(requests[0], std::string("\x01\x04\x86", 3));
     EXPECT_TRUE(Sim->Server().ShutdownSeen());
-    EXPECT_EQ(ReadFile(Dump), PatternImage());
+    EXPECT_EQ(FileContent(Dump), PatternImage());
 }
 
 TEST_F(ReadOut, RefusedShutdownReadsNothingAndKeepsTheOldDump)
 {
-    WriteFile(Dump, "old");
+    WriteFileContent(Dump, "old");
     Connect(TSimOptions{.RefuseShutdown = true}, Dump.string(), true);
     Settle();
     EXPECT_EQ(Host->Page(), 10);
     EXPECT_EQ(Sim->Server().Requests().size(), 1u);
-    EXPECT_EQ(ReadFile(Dump), "old");
-    const std::string trace = ReadFile(TraceFile);
+    EXPECT_EQ(FileContent(Dump), "old");
+    const std::string trace = FileContent(TraceFile);
     const std::string tail = "\r<1 4 134 \r>1 3 21 \r";
     ASSERT_GE(trace.size(), tail.size());
     EXPECT_EQ(trace.substr(trace.size() - tail.size()), tail) << trace;
@@ -184,14 +167,14 @@ TEST_F(ReadOut, FailureAtBlock50KeepsTheOldDump)
     for (TBlockFault fault : {TBlockFault::WrongAck, TBlockFault::WrongChecksum,
                               TBlockFault::ShortReply, TBlockFault::Silence, TBlockFault::HangUp}) {
         SCOPED_TRACE(static_cast<int>(fault));
-        WriteFile(Dump, "old");
+        WriteFileContent(Dump, "old");
         fs::remove(TraceFile);
         Connect(TSimOptions{.Fault = fault, .FaultBlock = 50}, Dump.string());
         Settle();
         EXPECT_EQ(Host->Page(), 10);
-        EXPECT_EQ(ReadFile(Dump), "old");
+        EXPECT_EQ(FileContent(Dump), "old");
         EXPECT_EQ(Sim->Server().BlocksServed().size(), 50u);
-        const std::string trace = ReadFile(TraceFile);
+        const std::string trace = FileContent(TraceFile);
         EXPECT_NE(trace.find("\r<66 255 178 "), std::string::npos);
         EXPECT_EQ(trace.find("\r<66 255 179 "), std::string::npos);
         EXPECT_EQ(Host->RecentAdds, 0);
@@ -208,7 +191,7 @@ TEST_F(ReadOut, ConnectFailuresEndOnTheirPagesWithTheTraceFile)
     std::string timeouts;
     for (int i = 0; i < 5; ++i)
         timeouts += "<0\r>-1\r";
-    EXPECT_EQ(ReadFile(TraceFile), "USB" + Sim->SlaveName() + "\r" + timeouts + "<128\r>-1\r");
+    EXPECT_EQ(FileContent(TraceFile), "USB" + Sim->SlaveName() + "\r" + timeouts + "<128\r>-1\r");
     EXPECT_FALSE(fs::exists(Dump));
     Host->Close();
     Worker.reset();
@@ -216,7 +199,7 @@ TEST_F(ReadOut, ConnectFailuresEndOnTheirPagesWithTheTraceFile)
     Connect(TSimOptions{.EchoFirstLinkCheck = true}, Dump.string());
     Settle();
     EXPECT_EQ(Host->Page(), 10);
-    EXPECT_EQ(ReadFile(TraceFile),
+    EXPECT_EQ(FileContent(TraceFile),
               GoodConnectTrace(Sim->SlaveName(), DefaultIdentification()) + "<0\r>0\r");
 }
 
@@ -231,7 +214,7 @@ TEST_F(ReadOut, RejectedServersEndOnServerNotFound)
         Connect(options, Dump.string());
         Settle();
         EXPECT_EQ(Host->Page(), 9);
-        EXPECT_EQ(ReadFile(TraceFile).rfind("USB" + Sim->SlaveName() + "\r<0\r>", 0), 0u);
+        EXPECT_EQ(FileContent(TraceFile).rfind("USB" + Sim->SlaveName() + "\r<0\r>", 0), 0u);
         EXPECT_FALSE(fs::exists(Dump));
         Host->Close();
         Worker.reset();
@@ -244,7 +227,7 @@ TEST_F(ReadOut, BackAfter20BlocksLeaves240Bytes)
     Connect({}, Dump.string());
     Settle();
     EXPECT_EQ(Host->Page(), 3);
-    EXPECT_EQ(ReadFile(Dump), PatternImage().substr(0, 240));
+    EXPECT_EQ(FileContent(Dump), PatternImage().substr(0, 240));
     EXPECT_EQ(Sim->Server().Requests().size(), 20u);
     EXPECT_TRUE(fs::exists(TraceFile));
     EXPECT_EQ(Host->RecentAdds, 0);

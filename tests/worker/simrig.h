@@ -1,6 +1,7 @@
 #pragma once
 
 #include "serial/comport.h"
+#include "tests/support/listlister.h"
 #include "tests/support/testhost.h"
 #include "tools/serversim/simpty.h"
 #include "worker/devicelister.h"
@@ -10,17 +11,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-// Hands discovery a fixed list of devices.
-class TListLister final : public TDeviceLister
-{
-public:
-    explicit TListLister(std::vector<TUsbDevice> devices) : Devices(std::move(devices)) {}
-    std::optional<std::vector<TUsbDevice>> List() override { return Devices; }
-
-private:
-    std::vector<TUsbDevice> Devices;
-};
 
 // The server as a USB device whose friendly name names the simulator's pseudo-terminal.
 inline TUsbDevice SimDevice(const TSimPty& sim)

@@ -255,7 +255,7 @@ TEST_F(WorkerLoop, FailurePageShownWhenTheTraceFileCannotBeWritten)
     host.Attach(worker);
     host.Start();
     ASSERT_TRUE(host.ServeUntilParked());
-    host.SetPage(4);
+    host.SetPage(pgConnect);
     host.Next();
     ASSERT_TRUE(host.Serve([&] { return worker.Suspended() && host.Page() == 9; }));
     EXPECT_FALSE(fs::exists(Dir / "missing"));

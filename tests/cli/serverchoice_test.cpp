@@ -1,19 +1,10 @@
 #include "app/cli/serverchoice.h"
+#include "tests/support/listlister.h"
 #include "worker/serverid.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-class TFixedLister final : public TDeviceLister
-{
-public:
-    explicit TFixedLister(std::vector<TUsbDevice> devices) : Devices(std::move(devices)) {}
-    std::optional<std::vector<TUsbDevice>> List() override { return Devices; }
-
-private:
-    std::vector<TUsbDevice> Devices;
-};
 
 const std::vector<TUsbDevice> Present{
     {"USB\\VID_1234&PID_5678&REV_0100", "Mouse (ttyS0)", "1-3", "1:2"},
@@ -29,7 +20,7 @@ std::string PathOf(const char* port)
 
 TEST(ServerChoice, ListsEveryMatchingDeviceInOrderWithItsPort)
 {
-    const TFixedLister lister(Present);
+    const TListLister lister(Present);
     const std::vector<TServerEntry> servers = ListServers(Present, lister);
     ASSERT_EQ(servers.size(), 3u);
     EXPECT_EQ(servers[0].DevicePath, "") << "a server without a port is still listed";
@@ -47,14 +38,14 @@ TEST(ServerChoice, ThePortChosenIsWhatDiscoveryFinds)
     // The worker's discovery, unchanged, over the chosen port's lister.
     for (const char* given : {"ttyACM1", "/dev/ttyACM1"}) {
         SCOPED_TRACE(given);
-        TOnePortLister lister(std::make_unique<TFixedLister>(Present), given);
+        TOnePortLister lister(std::make_unique<TListLister>(Present), given);
         const auto devices = lister.List();
         ASSERT_TRUE(devices);
         EXPECT_EQ(ServerDeviceName(*devices, &lister), PathOf("ttyACM1"));
     }
-    TOnePortLister mouse(std::make_unique<TFixedLister>(Present), "ttyS0");
+    TOnePortLister mouse(std::make_unique<TListLister>(Present), "ttyS0");
     EXPECT_EQ(ServerDeviceName(*mouse.List(), &mouse), std::nullopt) << "not a server's port";
-    TOnePortLister absent(std::make_unique<TFixedLister>(Present), "ttyACM7");
+    TOnePortLister absent(std::make_unique<TListLister>(Present), "ttyACM7");
     EXPECT_EQ(ServerDeviceName(*absent.List(), &absent), std::nullopt);
 }
 
