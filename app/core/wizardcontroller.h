@@ -4,6 +4,7 @@
 #include "app/core/recentfiles.h"
 #include "app/core/windowplacement.h"
 #include "app/core/wizardmodel.h"
+#include "serial/serialplatform.h"
 #include "worker/workerhost.h"
 
 #include <atomic>
@@ -16,7 +17,6 @@
 #include <vector>
 
 class TComPort;
-class TSerialPlatform;
 class TMainThreadDispatcher;
 class TSerThread;
 class TStages;
