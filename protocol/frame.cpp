@@ -74,7 +74,7 @@ std::optional<std::string> CheckedReply(const std::string& answer, std::size_t r
 
 std::string ShutdownRequest()
 {
-    return std::string(1, static_cast<char>(ReadOut::ShutdownCommand));
+    return {static_cast<char>(ReadOut::ShutdownCommand)}; // one byte
 }
 
 std::string ReadRequest(int block)

@@ -39,5 +39,5 @@ std::string FrameReceivedEntry(const std::string& bytes)
 
 std::string FailureMark()
 {
-    return std::string(1, TraceMark::Failed);
+    return {TraceMark::Failed}; // one byte
 }

@@ -137,7 +137,7 @@ TUniqueFd CreateTemporaryBeside(const std::filesystem::path& target, std::filesy
     for (int attempt = 0; attempt < 100; ++attempt) {
         unsigned char random[8];
         if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random))
-            return TUniqueFd();
+            return {};
         char suffix[2 * sizeof random + 1];
         for (std::size_t i = 0; i < sizeof random; ++i)
             std::snprintf(suffix + 2 * i, 3, "%02x", random[i]);
@@ -148,7 +148,7 @@ TUniqueFd CreateTemporaryBeside(const std::filesystem::path& target, std::filesy
         if (fd.Valid() || errno != EEXIST)
             return fd;
     }
-    return TUniqueFd();
+    return {};
 }
 
 // Whether the file at target may be moved over: absent, a regular file, or a link (which the move
