@@ -1,8 +1,5 @@
 #include "tests/faults/faultline.h"
 
-#include "protocol/constants.h"
-#include "protocol/frame.h"
-
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -16,40 +13,11 @@
 
 namespace {
 
-// The tool's two frames as it writes them: the shutdown command (1, 4, 134) and a block's read
-// request (66, 255, 128 + b, checksum, 13 poll bytes).
-const std::size_t ShutdownFrameLength = FrameWrite(ShutdownRequest(), false, 0).size();
-const std::size_t ReadFrameLength = FrameWrite(ReadRequest(0), true, ReadOut::BlockSize).size();
-const std::uint8_t ShutdownHeader = FrameHeader(ShutdownRequest().size(), false);
-const std::uint8_t ReadHeader = FrameHeader(ReadRequest(0).size(), true);
-constexpr std::uint8_t Nak = 0x15;
-
 void CloseFd(int& fd)
 {
     if (fd >= 0)
         ::close(fd);
     fd = -1;
-}
-
-// The wrong answer a position gets: a byte the tool must not accept there.
-std::uint8_t WrongAnswerFor(TFaultPosition position)
-{
-    switch (position) {
-    case TFaultPosition::Probe:
-        return 0x55; // "awake and identifying": the tool probes on, then wakes the server anyway
-    case TFaultPosition::Wake:
-        return 0x01; // not the 0x00 that ends waking: the tool wakes on
-    case TFaultPosition::Ident1:
-        return 0x00;
-    case TFaultPosition::Ident2:
-        return 0x54;
-    case TFaultPosition::Ident3:
-        return 0xF1;
-    case TFaultPosition::Link2:
-        return 0x01;
-    default:
-        return '\\'; // identification characters: one past the range
-    }
 }
 
 } // namespace
@@ -141,7 +109,7 @@ void TFaultLine::StartServer()
     SimSide = pair[0];
     RelaySide = pair[1];
     StopFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    ResetWalk();
+    Walk = TFaultWalk(Kind, Position);
     Sim = std::make_unique<TServerSim>(Options);
     SimThread = std::thread([this] { Sim->Serve(SimSide); });
     RelayThread = std::thread([this] { Relay(); });
@@ -159,7 +127,6 @@ void TFaultLine::StopServer()
     if (Stalled && Keeper >= 0)
         tcflow(Keeper, TCOON);
     Stalled = false;
-    StallDue = false;
     if (Sim)
         Sim->Stop();
     if (SimThread.joinable())
@@ -168,18 +135,6 @@ void TFaultLine::StopServer()
     CloseFd(SimSide);
     CloseFd(RelaySide);
     CloseFd(StopFd);
-}
-
-void TFaultLine::ResetWalk()
-{
-    Phase = TPhase::Start;
-    IdentStep = 0;
-    InPosition = false;
-    Frame.clear();
-    FrameLength = 0;
-    AnswerIndex = 0;
-    Muted = false;
-    Corrupted = false;
 }
 
 void TFaultLine::Relay()
@@ -207,8 +162,12 @@ void TFaultLine::Relay()
                     std::lock_guard guard(Lock);
                     Received.push_back(static_cast<char>(buffer[i]));
                 }
-                OnToolByte(buffer[i]);
-                if (HungUp) {
+                const TFaultWalk::TToolStep step = Walk.OnToolByte(buffer[i]);
+                if (Walk.Struck())
+                    StruckFlag.store(true);
+                Deliver(step.Inject);
+                if (step.HangUp) {
+                    HungUp = true;
                     // Gone as an unplugged device is: both sides of the terminal close, so the
                     // tool's descriptor hangs up and its node disappears.
                     CloseDevice();
@@ -227,15 +186,14 @@ void TFaultLine::Relay()
             std::string answers;
             for (ssize_t i = 0; i < n; ++i) {
                 std::uint8_t byte = buffer[i];
-                if (OnServerByte(byte))
+                if (Walk.OnServerByte(byte))
                     answers.push_back(static_cast<char>(byte));
             }
-            if (StallDue && !answers.empty()) {
+            if (Walk.StallDue() && !Stalled && !answers.empty()) {
                 // The tool's side of the terminal stops sending, as towards a device whose
                 // input is full: its writes no longer complete. Before the answer goes out, so
                 // that no byte of the tool slips through first.
                 tcflow(Keeper, TCOOFF);
-                StallDue = false;
                 Stalled = true;
             }
             Deliver(answers);
@@ -267,125 +225,4 @@ void TFaultLine::Deliver(const std::string& bytes)
         Delivered += bytes;
     }
     WriteAll(Master, bytes);
-}
-
-void TFaultLine::OnToolByte(std::uint8_t byte)
-{
-    bool at = false;
-    switch (Phase) {
-    case TPhase::Start:
-        if (byte != 0x00)
-            return;
-        at = Position == TFaultPosition::Probe;
-        Phase = TPhase::AfterProbe;
-        break;
-    case TPhase::AfterProbe:
-    case TPhase::Wake:
-        if (byte == 0x55 && Phase == TPhase::AfterProbe) {
-            at = Position == TFaultPosition::Probe; // a probe continuation
-        } else if (byte == 0x00) {
-            at = Position == TFaultPosition::Wake;
-            Phase = TPhase::Wake;
-        } else if (byte == 0x80) {
-            at = Position == TFaultPosition::Ident1;
-            Phase = TPhase::Ident;
-            IdentStep = 1;
-        }
-        break;
-    case TPhase::Ident:
-        ++IdentStep;
-        at = (IdentStep == 2 && Position == TFaultPosition::Ident2) ||
-             (IdentStep == 3 && Position == TFaultPosition::Ident3) ||
-             (IdentStep == 4 && Position == TFaultPosition::Ident4) ||
-             (IdentStep == 19 && Position == TFaultPosition::Ident19);
-        if (IdentStep == 19)
-            Phase = TPhase::Link1;
-        break;
-    case TPhase::Link1:
-        at = Position == TFaultPosition::Link1;
-        Phase = TPhase::Link2;
-        break;
-    case TPhase::Link2:
-        at = Position == TFaultPosition::Link2;
-        Phase = TPhase::Frames;
-        break;
-    case TPhase::Frames:
-        if (Frame.size() == FrameLength) {
-            // A new frame: its answers are counted from here.
-            Frame.clear();
-            AnswerIndex = 0;
-            FrameLength = byte == ShutdownHeader ? ShutdownFrameLength
-                          : byte == ReadHeader   ? ReadFrameLength
-                                                 : static_cast<std::size_t>(byte & 0x3F) + 2;
-            InPosition = false;
-        }
-        Frame.push_back(static_cast<char>(byte));
-        if (Frame.size() == 2 && static_cast<std::uint8_t>(Frame[0]) == ShutdownHeader &&
-            byte == ReadOut::ShutdownCommand)
-            at = Position == TFaultPosition::Shutdown;
-        else if (Frame.size() == 3 && static_cast<std::uint8_t>(Frame[0]) == ReadHeader &&
-                 static_cast<std::uint8_t>(Frame[1]) == ReadOut::ReadRequestLead)
-            at = BlockOf(Position) == byte - ReadOut::ReadRequestBlockBase;
-        else
-            return; // the rest of a frame keeps the frame's standing
-        break;
-    }
-    InPosition = at;
-    if (at && !StruckFlag.load())
-        Strike();
-}
-
-void TFaultLine::Strike()
-{
-    StruckFlag.store(true);
-    switch (Kind) {
-    case TFaultKind::Silence:
-        Muted = true;
-        break;
-    case TFaultKind::HangUp:
-        HungUp = true;
-        break;
-    case TFaultKind::Stall:
-        StallDue = true;
-        break;
-    case TFaultKind::WrongAnswer:
-        if (Position == TFaultPosition::Link1) {
-            // The server must stay silent here; an answer is the fault.
-            Deliver(std::string(1, '\0'));
-            Corrupted = true;
-        }
-        break;
-    default:
-        break;
-    }
-}
-
-bool TFaultLine::OnServerByte(std::uint8_t& byte)
-{
-    const std::size_t index = AnswerIndex++;
-    if (Muted)
-        return false;
-    if (!InPosition || Kind == TFaultKind::None)
-        return true;
-    const bool shutdown = Position == TFaultPosition::Shutdown;
-    switch (Kind) {
-    case TFaultKind::WrongAnswer:
-        if (!Corrupted) {
-            Corrupted = true;
-            byte = WrongAnswerFor(Position);
-        }
-        return true;
-    case TFaultKind::WrongAck:
-        if (index == (shutdown ? 2u : 3u))
-            byte = shutdown ? Nak : 7;
-        return true;
-    case TFaultKind::WrongChecksum:
-        if (index == 4)
-            byte ^= 0x01;
-        return true;
-    case TFaultKind::ShortReply:
-        return index + 1 != FrameLength;
-    default:
-        return true;
-    }
 }

@@ -41,10 +41,6 @@ private:
     void StopServer();  // ends the relay and the simulator
     void CloseDevice(); // closes the pseudo-terminal: the tool's descriptor hangs up
     void Relay();
-    void OnToolByte(std::uint8_t byte);
-    bool OnServerByte(std::uint8_t& byte); // false: drop it
-    void Strike();
-    void ResetWalk();
     void Deliver(const std::string& bytes);
     static void WriteAll(int fd, const std::string& bytes);
 
@@ -52,19 +48,10 @@ private:
     TFaultPosition Position;
     const TSimOptions Options;
 
-    // The protocol as the tool walks it (relay thread only).
-    enum class TPhase : std::uint8_t { Start, AfterProbe, Wake, Ident, Link1, Link2, Frames };
-    TPhase Phase = TPhase::Start;
-    int IdentStep = 0;
-    bool InPosition = false; // the tool's last byte was at the fault's position
-    std::string Frame;       // bytes of the tool's current frame
-    std::size_t FrameLength = 0;
-    std::size_t AnswerIndex = 0; // answer bytes of the current frame so far
-    bool Muted = false;
-    bool Corrupted = false; // the wrong answer has been given
+    // The protocol as the tool walks it, and where it misbehaves (relay thread only).
+    TFaultWalk Walk{TFaultKind::None, TFaultPosition::Probe};
     bool HungUp = false;
-    bool StallDue = false; // Stall struck: stop taking bytes once the answer is delivered
-    bool Stalled = false;
+    bool Stalled = false; // the tool's side no longer sends
 
     std::atomic<bool> StruckFlag{false};
     int Master = -1, Keeper = -1, SimSide = -1, RelaySide = -1, StopFd = -1;
