@@ -22,12 +22,7 @@ protected:
     std::vector<std::string> Command(const std::vector<std::string>& serverOptions,
                                      const std::vector<std::string>& cliArgs) const
     {
-        std::vector<std::string> argv{VIRTUALSERVER_BIN, "--lines", Lines};
-        argv.insert(argv.end(), serverOptions.begin(), serverOptions.end());
-        argv.push_back("--");
-        argv.push_back(Cli);
-        argv.insert(argv.end(), cliArgs.begin(), cliArgs.end());
-        return argv;
+        return VirtualServerCommand(VIRTUALSERVER_BIN, Lines, serverOptions, Cli, cliArgs);
     }
 
     // English texts, and the user's folders inside the test's folder, where no other trace is.

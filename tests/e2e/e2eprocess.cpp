@@ -110,3 +110,16 @@ TRunResult RunProgram(const std::vector<std::string>& argv, const std::vector<st
     result.Errors = ReadFile(err);
     return result;
 }
+
+std::vector<std::string> VirtualServerCommand(const std::string& server, const std::string& lines,
+                                              const std::vector<std::string>& serverOptions,
+                                              const std::string& program,
+                                              const std::vector<std::string>& args)
+{
+    std::vector<std::string> argv{server, "--lines", lines};
+    argv.insert(argv.end(), serverOptions.begin(), serverOptions.end());
+    argv.push_back("--");
+    argv.push_back(program);
+    argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
+}

@@ -43,3 +43,10 @@ struct TRunResult
 // Runs a program to its end, at most limit long, and collects its standard output and error.
 TRunResult RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                       std::chrono::milliseconds limit);
+
+// The command line that runs program with args inside the virtual server at server, started
+// with serverOptions and recording its line to lines.
+std::vector<std::string> VirtualServerCommand(const std::string& server, const std::string& lines,
+                                              const std::vector<std::string>& serverOptions,
+                                              const std::string& program,
+                                              const std::vector<std::string>& args = {});

@@ -58,10 +58,8 @@ protected:
     // final page's screenshot once the worker has left pages 5 and 6.
     std::string Walk(const TWalk& walk)
     {
-        std::vector<std::string> argv{VIRTUALSERVER_BIN, "--lines", Lines};
-        argv.insert(argv.end(), walk.ServerOptions.begin(), walk.ServerOptions.end());
-        argv.push_back("--");
-        argv.push_back(Program);
+        const std::vector<std::string> argv =
+            VirtualServerCommand(VIRTUALSERVER_BIN, Lines, walk.ServerOptions, Program);
         std::vector<std::string> env = X.Env();
         env.insert(env.end(), walk.Env.begin(), walk.Env.end());
         App = std::make_unique<TProcess>(argv, env);
