@@ -35,7 +35,7 @@ protected:
     TRunResult Run(const std::vector<std::string>& serverOptions,
                    const std::vector<std::string>& cliArgs) const
     {
-        return RunProgram(Command(serverOptions, cliArgs), {}, 60s);
+        return RunProgram(Command(serverOptions, cliArgs), {}, HangGuard);
     }
 
     std::string InDir(const std::string& name) const { return Dir.Path() + "/" + name; }
@@ -88,7 +88,7 @@ TEST_F(CliServers, ListIdentifyShowsWhatEachServerSays)
     const TRunResult after = RunProgram(
         {VIRTUALSERVER_BIN, "--", "/bin/sh", "-c",
          "\"$0\" --list --identify >/dev/null && exec \"$0\" \"$1\" >/dev/null", Cli, dump},
-        {}, 60s);
+        {}, HangGuard);
     EXPECT_EQ(after.ExitCode, 0);
     EXPECT_TRUE(ReadFile(dump) == PatternImage());
 }
@@ -126,7 +126,7 @@ TEST_F(CliServers, RepeatReadsServersPluggedInOneAfterAnother)
                 {"--repeat", "--count", "3", "--json", InDir("{id}.DMP")}),
         {}, out);
     const auto waitForFile = [&](const std::string& name) {
-        const auto deadline = std::chrono::steady_clock::now() + 30s;
+        const auto deadline = std::chrono::steady_clock::now() + HangGuard;
         while (!ReadFileIfExists(InDir(name)) && std::chrono::steady_clock::now() < deadline &&
                !process.WaitFor(20ms)) {
         }
@@ -136,7 +136,7 @@ TEST_F(CliServers, RepeatReadsServersPluggedInOneAfterAnother)
         ASSERT_TRUE(waitForFile(name)) << name << "\n" << ReadFile(out);
         kill(process.Pid(), SIGUSR1);
     }
-    ASSERT_EQ(process.WaitFor(30s), 0) << ReadFile(out);
+    ASSERT_EQ(process.WaitFor(HangGuard), 0) << ReadFile(out);
 
     for (const char* name : {"AAAAA1.DMP", "BBBBB2.DMP", "CCCCC3.DMP"})
         EXPECT_EQ(ReadFile(InDir(name)), PatternImage()) << name;

@@ -47,7 +47,7 @@ protected:
     {
         std::vector<std::string> all{"LC_ALL=", "LC_MESSAGES=", "LANG="};
         all.insert(all.end(), env.begin(), env.end());
-        return RunProgram(Command(serverOptions, cliArgs), all, 60s);
+        return RunProgram(Command(serverOptions, cliArgs), all, HangGuard);
     }
 
     std::optional<std::string> Trace() const { return ReadFileIfExists(Cli + ".ERR"); }
@@ -69,17 +69,27 @@ protected:
     // terminal, so the progress is drawn there.
     // With another signal, that signal goes to the virtual server alone, which hands it on to
     // the program once (as a service manager or a closed terminal sends it).
+    // From 10% on the terminal holds the program's output, as Ctrl+S does: the read-out stops at
+    // its next progress step (the worker waits for the main thread that draws it) and goes on
+    // only once the signal is on its way to the program, so it cannot end first however busy
+    // the machine.
     std::optional<int> InterruptAtTenPercent(const std::vector<std::string>& cliArgs,
                                              TTerminal& terminal, int sig = SIGINT)
     {
         TProcess process(Command({"--baud", "9600"}, cliArgs), {"LC_ALL=C"}, Dir.Path() + "/stdout",
                          terminal.DeviceName());
-        EXPECT_TRUE(terminal.WaitFor(" 10%", process, 30s)) << terminal.Output();
-        if (sig == SIGINT)
+        EXPECT_TRUE(terminal.WaitFor(" 10%", process, HangGuard)) << terminal.Output();
+        terminal.PauseOutput();
+        if (sig == SIGINT) {
             process.SignalGroup(SIGINT); // as a terminal's Ctrl+C: the whole process group
-        else
+        } else {
             ::kill(process.Pid(), sig);
-        return terminal.WaitForExit(process, 20s);
+            // The virtual server hands the signal on in the same step that takes it.
+            EXPECT_TRUE(WaitUntilTaken(process.Pid(), sig, HangGuard))
+                << "the virtual server did not take the signal";
+        }
+        terminal.ResumeOutput();
+        return terminal.WaitForExit(process, HangGuard);
     }
 
     // The trace left by a read-out interrupted after some blocks.
@@ -220,7 +230,7 @@ TEST_F(CliReadOut, EachFailureSaysWhereItStoppedWithItsExitCode)
 TEST_F(CliReadOut, PortHeldByAnotherProgramHasItsOwnExitCodeAndRemedy)
 {
     const TRunResult run = RunProgram({VIRTUALSERVER_BIN, "--", "flock", "/dev/ttyACM0", Cli, Dump},
-                                      {"LC_ALL=C"}, 60s);
+                                      {"LC_ALL=C"}, HangGuard);
     EXPECT_EQ(run.ExitCode, 4);
     EXPECT_EQ(run.Errors.rfind("srvdiag-cli: cannot open /dev/ttyACM0: ", 0), 0u) << run.Errors;
     EXPECT_NE(run.Errors.find("; another program holds the port: close it and try again\n"),
@@ -388,12 +398,12 @@ TEST_F(CliReadOut, CtrlCWhileTheServerTakesNoBytesEndsTheRun)
     const std::string out = Dir.Path() + "/stdout";
     // The server answers the probe, then takes nothing more: the tool waits in a write.
     TProcess process(Command({"--stall-after", "1"}, {Dump}), {}, out);
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    const auto deadline = std::chrono::steady_clock::now() + HangGuard;
     while (ReadFile(out).find("takes no more bytes") == std::string::npos &&
            std::chrono::steady_clock::now() < deadline && !process.WaitFor(20ms)) {
     }
     process.SignalGroup(SIGINT);
-    EXPECT_EQ(process.WaitFor(20s), 130) << ReadFile(out);
+    EXPECT_EQ(process.WaitFor(HangGuard), 130) << ReadFile(out);
     EXPECT_FALSE(ReadFileIfExists(Dump)) << "a connect never touches the dump";
     EXPECT_EQ(OtherFiles(), std::vector<std::string>{}) << "no temporary file is left";
 }
@@ -446,14 +456,14 @@ TEST_F(CliReadOut, ReaderOfTheOutputThatGoesAwayDoesNotEndTheReadOut)
         "/bin/bash", "-c", "\"$@\" 2>&1 | head -c1 >/dev/null; exit ${PIPESTATUS[0]}", "bash"};
     const std::vector<std::string> command = Command({}, {Dump, "--json"});
     argv.insert(argv.end(), command.begin(), command.end());
-    const TRunResult run = RunProgram(argv, {}, 60s);
+    const TRunResult run = RunProgram(argv, {}, HangGuard);
     EXPECT_EQ(run.ExitCode, 0);
     EXPECT_TRUE(ReadFileIfExists(Dump) == PatternImage()) << "the dump is complete";
 }
 
 TEST(CliArguments, HelpAndBadArgumentsAsCommandLineToolsDo)
 {
-    const TRunResult help = RunProgram({SRVDIAG_CLI_BIN, "--help"}, {}, 10s);
+    const TRunResult help = RunProgram({SRVDIAG_CLI_BIN, "--help"}, {}, HangGuard);
     EXPECT_EQ(help.ExitCode, 0);
     EXPECT_NE(help.Output.find("OUTPUT"), std::string::npos);
     EXPECT_EQ(help.Output.find("--help-all"), std::string::npos);
@@ -463,7 +473,7 @@ TEST(CliArguments, HelpAndBadArgumentsAsCommandLineToolsDo)
                                                 {SRVDIAG_CLI_BIN, "a", "--lang", "fr"},
                                                 {SRVDIAG_CLI_BIN, "a", "--bogus"},
                                                 {SRVDIAG_CLI_BIN, ""}}) {
-        const TRunResult run = RunProgram(bad, {}, 10s);
+        const TRunResult run = RunProgram(bad, {}, HangGuard);
         EXPECT_EQ(run.ExitCode, 64) << bad.back();
         EXPECT_EQ(run.Output, "") << "messages go to standard error";
         EXPECT_NE(run.Errors.find("srvdiag-cli --help"), std::string::npos) << run.Errors;

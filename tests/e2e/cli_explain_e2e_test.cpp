@@ -15,7 +15,7 @@ TRunResult Explain(const std::vector<std::string>& args)
 {
     std::vector<std::string> argv{SRVDIAG_CLI_BIN, "explain"};
     argv.insert(argv.end(), args.begin(), args.end());
-    return RunProgram(argv, {"LC_ALL=", "LC_MESSAGES=", "LANG="}, 20s);
+    return RunProgram(argv, {"LC_ALL=", "LC_MESSAGES=", "LANG="}, HangGuard);
 }
 
 } // namespace

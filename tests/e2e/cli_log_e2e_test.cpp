@@ -94,7 +94,7 @@ protected:
         argv.push_back("--");
         argv.push_back(Cli);
         argv.insert(argv.end(), cliArgs.begin(), cliArgs.end());
-        return RunProgram(argv, {}, 60s);
+        return RunProgram(argv, {}, HangGuard);
     }
 
     TTempDir Dir;
@@ -155,7 +155,7 @@ TEST_F(CliLog, ExplainTellsTheTraceAFailedReadOutLeftAsTheLogDid)
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back().Text, "stopped: wrong checksum in block 20");
 
-    const TRunResult explain = RunProgram({Cli, "explain"}, {}, 10s);
+    const TRunResult explain = RunProgram({Cli, "explain"}, {}, HangGuard);
     EXPECT_EQ(explain.ExitCode, 0);
     EXPECT_NE(explain.Output.find("\nResult: wrong checksum in block 20\n"), std::string::npos)
         << explain.Output;
@@ -174,7 +174,7 @@ TEST_F(CliLog, ExplainTellsTheTraceAFailedReadOutLeftAsTheLogDid)
     EXPECT_GT(std::count(told.begin(), told.end(), '\n'), 60);
     EXPECT_EQ(told, logged);
 
-    const TRunResult json = RunProgram({Cli, "explain", "--json", Cli + ".ERR"}, {}, 10s);
+    const TRunResult json = RunProgram({Cli, "explain", "--json", Cli + ".ERR"}, {}, HangGuard);
     EXPECT_EQ(json.ExitCode, 0);
     EXPECT_NE(json.Output.find("\"stage\":\"block\",\"step\":null,\"block\":20,"
                                "\"fault\":\"wrong-checksum\""),

@@ -39,7 +39,7 @@ protected:
     TRunResult Run(const std::vector<std::string>& serverOptions,
                    const std::vector<std::string>& cliArgs) const
     {
-        return RunProgram(Command(serverOptions, cliArgs), Environment(), 60s);
+        return RunProgram(Command(serverOptions, cliArgs), Environment(), HangGuard);
     }
 
     // A terminal read-out to its end; what the terminal showed.
@@ -47,7 +47,7 @@ protected:
     {
         TProcess process(Command({}, cliArgs), {"LC_ALL=C"}, Dir.Path() + "/stdout",
                          terminal.DeviceName());
-        EXPECT_EQ(terminal.WaitForExit(process, 60s), 0) << terminal.Output();
+        EXPECT_EQ(terminal.WaitForExit(process, HangGuard), 0) << terminal.Output();
         return terminal.Output();
     }
 
@@ -82,7 +82,7 @@ TEST_F(CliMessages, ExplainReadsTheMostRecentTraceOfTheWindowOrTheCommandLine)
     std::filesystem::last_write_time(Cli + ".ERR", now - 1h);
     std::filesystem::last_write_time(window, now);
 
-    const TRunResult windows = RunProgram({Cli, "explain"}, Environment(), 30s);
+    const TRunResult windows = RunProgram({Cli, "explain"}, Environment(), HangGuard);
     EXPECT_EQ(windows.ExitCode, 0) << windows.Errors;
     EXPECT_EQ(windows.Errors,
               "srvdiag-cli: the most recent trace, the window's (srvdiag): " + window + "\n");
@@ -90,7 +90,7 @@ TEST_F(CliMessages, ExplainReadsTheMostRecentTraceOfTheWindowOrTheCommandLine)
         << windows.Output;
 
     std::filesystem::last_write_time(window, now - 2h);
-    const TRunResult own = RunProgram({Cli, "explain"}, Environment(), 30s);
+    const TRunResult own = RunProgram({Cli, "explain"}, Environment(), HangGuard);
     EXPECT_EQ(own.Errors, "srvdiag-cli: the most recent trace, srvdiag-cli's: " + Cli + ".ERR\n");
     EXPECT_NE(own.Output.find("Result: no answer to the probe\n"), std::string::npos) << own.Output;
 }
@@ -136,9 +136,10 @@ TEST_F(CliMessages, MessageAfterCtrlCStartsOnALineOfItsOwn)
     for (const std::string& arg : Command({"--stall-after", "1"}, {Dump}))
         argv.push_back(arg);
     TProcess process(argv, {"LC_ALL=C"}, Dir.Path() + "/stdout", terminal.DeviceName());
-    ASSERT_TRUE(terminal.WaitFor("connecting to the server...", process, 30s)) << terminal.Output();
+    ASSERT_TRUE(terminal.WaitFor("connecting to the server...", process, HangGuard))
+        << terminal.Output();
     terminal.Type("\x03");
-    EXPECT_EQ(terminal.WaitForExit(process, 20s), 130) << terminal.Output();
+    EXPECT_EQ(terminal.WaitForExit(process, HangGuard), 130) << terminal.Output();
     EXPECT_NE(terminal.Output().find("^C\r\nsrvdiag-cli: interrupted; no dump was written\r\n"),
               std::string::npos)
         << terminal.Output();

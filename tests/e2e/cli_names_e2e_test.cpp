@@ -15,8 +15,8 @@ TEST(CliNames, AnOutputNameThatIsNotUtf8IsOpenedByteForByte)
     const std::string cli = dir.Path() + "/srvdiag-cli";
     CopyProgram(SRVDIAG_CLI_BIN, cli);
     const std::string dump = dir.Path() + "/caf\xe9.DMP"; // Latin-1
-    const TRunResult run =
-        RunProgram({VIRTUALSERVER_BIN, "--lines", dir.Path() + "/lines", "--", cli, dump}, {}, 60s);
+    const TRunResult run = RunProgram(
+        {VIRTUALSERVER_BIN, "--lines", dir.Path() + "/lines", "--", cli, dump}, {}, HangGuard);
     ASSERT_EQ(run.ExitCode, 0) << run.Output;
     EXPECT_EQ(ReadFile(dump), PatternImage());
     EXPECT_FALSE(std::filesystem::exists(dir.Path() + "/caf\xef\xbf\xbd.DMP"));

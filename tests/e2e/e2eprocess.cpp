@@ -1,12 +1,15 @@
 #include "tests/e2e/e2eprocess.h"
 
 #include "tests/e2e/e2efiles.h"
+#include "tools/serversim/realtime.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
+#include <fstream>
 #include <poll.h>
 #include <stdexcept>
 #include <sys/prctl.h>
@@ -33,6 +36,7 @@ TProcess::TProcess(const std::vector<std::string>& argv, const std::vector<std::
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
+        RunAsOrdinaryThread(); // whatever policy the test runs under: the program gets its own
         for (const std::string& entry : env)
             putenv(const_cast<char*>(entry.c_str()));
         const int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -93,6 +97,42 @@ void TProcess::SignalGroup(int sig) const
 {
     if (Child > 0)
         kill(-Child, sig);
+}
+
+namespace {
+
+// Whether sig is pending for pid, from the masks in /proc/PID/status; nothing when it is gone.
+std::optional<bool> Pending(pid_t pid, int sig)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    if (!status)
+        return std::nullopt;
+    const unsigned long long bit = 1ULL << (sig - 1);
+    bool pending = false;
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("ShdPnd:", 0) == 0 || line.rfind("SigPnd:", 0) == 0)
+            pending = pending || (std::stoull(line.substr(7), nullptr, 16) & bit) != 0;
+    return pending;
+}
+
+} // namespace
+
+bool WaitUntilTaken(pid_t pid, int sig, std::chrono::milliseconds limit)
+{
+    // The kernel tells no one when a pending signal is taken: this looks every millisecond.
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        const std::optional<bool> pending = Pending(pid, sig);
+        if (!pending)
+            return false;
+        if (!*pending)
+            return true;
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        const timespec pause{0, 1000000};
+        nanosleep(&pause, nullptr);
+    }
 }
 
 TRunResult RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,

@@ -9,6 +9,10 @@
 // A program started for an end-to-end test, in a process group of its own so that it and its
 // children can be signalled together (as a terminal's Ctrl+C does). The destructor ends the whole
 // group if it still runs: SIGTERM, then SIGKILL after two seconds.
+// The limit of every wait an end-to-end test makes for a program: it only ends a test that would
+// otherwise hang, so it lies far beyond anything a busy machine makes of a run of seconds.
+constexpr std::chrono::minutes HangGuard{4};
+
 class TProcess
 {
 public:
@@ -39,6 +43,10 @@ struct TRunResult
     std::string Output;          // its standard output
     std::string Errors;          // its standard error
 };
+
+// Waits until process pid, which keeps sig blocked and takes it with sigwait or a signalfd, has
+// taken the sig sent to it: true, or false when it ended or limit passed first.
+bool WaitUntilTaken(pid_t pid, int sig, std::chrono::milliseconds limit);
 
 // Runs a program to its end, at most limit long, and collects its standard output and error.
 TRunResult RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,

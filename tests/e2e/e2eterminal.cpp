@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <stdexcept>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 TTerminal::TTerminal()
@@ -29,6 +30,31 @@ void TTerminal::Type(const std::string& text)
 {
     if (write(Master, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
         throw std::runtime_error("cannot type on the pseudo-terminal");
+}
+
+namespace {
+
+// Starts or stops the output of the terminal's program side (TCOOFF, TCOON).
+void Flow(int master, int action)
+{
+    const int program = ioctl(master, TIOCGPTPEER, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    const bool done = program >= 0 && tcflow(program, action) == 0;
+    if (program >= 0)
+        close(program);
+    if (!done)
+        throw std::runtime_error("cannot hold or release the terminal's output");
+}
+
+} // namespace
+
+void TTerminal::PauseOutput()
+{
+    Flow(Master, TCOOFF);
+}
+
+void TTerminal::ResumeOutput()
+{
+    Flow(Master, TCOON);
 }
 
 TTerminal::~TTerminal()

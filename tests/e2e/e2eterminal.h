@@ -22,6 +22,10 @@ public:
     // Types text on the terminal's keyboard: a Ctrl+C ("\x03") signals the foreground process
     // group of a program that has it as its controlling terminal, and shows as ^C.
     void Type(const std::string& text);
+    // Holds the program's output as a terminal's Ctrl+S does: its next write to the terminal
+    // waits until ResumeOutput, however long that is.
+    void PauseOutput();
+    void ResumeOutput();
     // Reads until the output holds text (true), the process ended or limit passed (false).
     bool WaitFor(const std::string& text, TProcess& process, std::chrono::milliseconds limit);
     // Reads on until the process ends (at most limit long), so that it never waits for the

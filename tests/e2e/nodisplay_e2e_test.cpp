@@ -23,7 +23,7 @@ protected:
         argv.insert(argv.end(), env.begin(), env.end());
         argv.insert(argv.end(), {"sh", "-c", "exec \"$0\" \"$@\" 2>&1", Program});
         argv.insert(argv.end(), args.begin(), args.end());
-        return RunProgram(argv, {}, 30s);
+        return RunProgram(argv, {}, HangGuard);
     }
 
     // Nothing but the program itself in its folder: no settings or trace file was written.

@@ -29,6 +29,15 @@ void ServeInRealTime()
     (void)pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
 }
 
+void RunAsOrdinaryThread()
+{
+    // Async-signal-safe, for a child between fork and exec. Leaving a real-time policy needs no
+    // privilege; under the ordinary policy it changes nothing.
+    sched_param param{};
+    param.sched_priority = 0;
+    (void)sched_setscheduler(0, SCHED_OTHER, &param);
+}
+
 void LockProcessMemory()
 {
 #if !defined(SRVDIAG_SANITIZED)

@@ -1,5 +1,7 @@
 #include "tools/virtualserver/childprocess.h"
 
+#include "tools/serversim/realtime.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -35,6 +37,8 @@ int RunChild(const std::vector<std::string>& command, const sigset_t& signals,
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
+        // The launcher serves in real time; the program runs as a user starts it.
+        RunAsOrdinaryThread();
         // The test bed's libraries ignore SIGPIPE; the program starts as from a shell, where a
         // closed standard output would end it.
         signal(SIGPIPE, SIG_DFL);

@@ -193,6 +193,11 @@ int main(int argc, char** argv)
     try {
         EnsurePreloaded(argv);
         LockProcessMemory();
+        // Every thread that answers the program must keep up with its 50 ms deadlines: the
+        // simulators, and umockdev's worker, which every read, write and ioctl of the program on
+        // the device passes through. They all start later, from this thread, and inherit its
+        // policy; the program itself is started under the ordinary one (RunChild).
+        ServeInRealTime();
         const sigset_t signals = BlockChildSignals();
         return Run(options, signals);
     } catch (const std::exception& e) {
