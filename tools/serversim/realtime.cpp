@@ -1,8 +1,11 @@
 #include "tools/serversim/realtime.h"
 
+#include <fstream>
 #include <pthread.h>
 #include <sched.h>
+#include <string>
 #include <sys/mman.h>
+#include <sys/resource.h>
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
@@ -18,6 +21,18 @@ namespace {
 // Low among the real-time priorities: above every ordinary thread, below the kernel's own
 // real-time threads, which the machine needs to stay usable.
 constexpr int ServingPriority = 10;
+
+// Whether the process may lock memory beyond RLIMIT_MEMLOCK (CAP_IPC_LOCK in its effective set).
+bool MayLockWithoutLimit()
+{
+    constexpr unsigned long long IpcLock = 1ULL << 14; // CAP_IPC_LOCK
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("CapEff:", 0) == 0)
+            return (std::stoull(line.substr(7), nullptr, 16) & IpcLock) != 0;
+    return false;
+}
 
 } // namespace
 
@@ -42,6 +57,13 @@ void LockProcessMemory()
 {
 #if !defined(SRVDIAG_SANITIZED)
     // A sanitizer's shadow memory is terabytes of reserved address space: never lock that.
-    (void)mlockall(MCL_CURRENT | MCL_FUTURE);
+    // Pages mapped later (thread stacks, the heap's growth) are locked too only where no limit
+    // applies: under a finite RLIMIT_MEMLOCK that the present pages fit in, MCL_FUTURE would
+    // make a later allocation fail once the limit is reached, and a thread could not start.
+    rlimit limit{};
+    const bool unlimited =
+        (getrlimit(RLIMIT_MEMLOCK, &limit) == 0 && limit.rlim_cur == RLIM_INFINITY) ||
+        MayLockWithoutLimit();
+    (void)mlockall(unlimited ? MCL_CURRENT | MCL_FUTURE : MCL_CURRENT);
 #endif
 }

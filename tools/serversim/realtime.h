@@ -4,8 +4,10 @@
 // the process may: the calling thread runs under the real-time FIFO policy, and the process's
 // memory stays resident. Where the system refuses (no privilege, a container's limits), nothing
 // changes and nothing is said: the simulator then runs as any thread does.
-void ServeInRealTime();   // the calling thread; threads it starts later inherit the policy
-void LockProcessMemory(); // all pages, present and future; a program's main calls it once
+void ServeInRealTime(); // the calling thread; threads it starts later inherit the policy
+// All pages, present and future (future ones only where no limit applies); a program's main
+// calls it once.
+void LockProcessMemory();
 // The calling thread back under the ordinary policy: a program started from a real-time thread
 // calls it between fork and exec, so that the program runs as a user would run it.
 void RunAsOrdinaryThread();
