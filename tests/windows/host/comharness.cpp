@@ -21,6 +21,7 @@
 //   SERVE [options]    from now on the server simulator answers on the master (the options of
 //                      srvdiag-serversim); when it hangs up, the master is closed
 #include "tests/windows/hexcoding.h"
+#include "tools/serversim/realtime.h"
 #include "tools/serversim/serversim.h"
 #include "tools/serversim/simargs.h"
 
@@ -265,6 +266,10 @@ int main(int argc, char** argv)
     signal(SIGPIPE, SIG_IGN);
     if (setsid() < 0)
         Fail("setsid");
+    // The simulator serves from a real-time thread (TServerSim::Serve); a page it must first
+    // fetch from disk would cost it the program's 50 ms all the same. The program started below
+    // does not inherit the lock.
+    LockProcessMemory();
 
     THarness harness;
     harness.Master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
