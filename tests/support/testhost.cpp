@@ -28,6 +28,15 @@ void TTestHost::WakeMainThread()
 {
     ++Wakes;
     std::lock_guard guard(WakeLock);
+    if (IdleDone != nullptr) {
+        // The test's thread waits in Serve and takes the lock before it does anything else.
+        Worker->ServeCalls();
+        if (!IdleDoneHolds && (*IdleDone)()) {
+            IdleDoneHolds = true;
+            WakeCond.notify_all();
+        }
+        return;
+    }
     ++PendingWakes;
     WakeCond.notify_all();
 }
@@ -45,10 +54,15 @@ bool TTestHost::Serve(const std::function<bool()>& done, std::chrono::millisecon
         // Some conditions (a stage waiting, a thread ending) come without a wake: look again
         // now and then.
         std::unique_lock guard(WakeLock);
+        if (ServeInline && Worker != nullptr && PendingWakes == 0) {
+            IdleDone = &done;
+            IdleDoneHolds = false;
+        }
         WakeCond.wait_until(
             guard,
             std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(20)),
-            [this] { return PendingWakes > 0; });
+            [this] { return PendingWakes > 0 || IdleDoneHolds; });
+        IdleDone = nullptr;
         PendingWakes = 0;
     }
 }

@@ -28,6 +28,12 @@ public:
     TTestHost(std::string iniPath, std::unique_ptr<TSerialPlatform> platform, TClock& clock);
 
     void Attach(TSerThread& worker); // before the first Serve
+    // While the test's thread waits in Serve, the worker's synchronized calls run at once on the
+    // worker's thread, which then also checks Serve's condition: the test's thread is idle and
+    // holds the host's lock meanwhile, so the calls stay one at a time with the test's own work,
+    // and a hand-over costs no thread switch. Only for conditions that merely look at state;
+    // before the first Serve.
+    void ServeOnWorkerThreadWhileIdle() { ServeInline = true; }
 
     // ---- Main-thread side (the test's thread) -----------------------------------------------
     // Serves synchronized calls until done() holds or the limit passes; returns done().
@@ -80,4 +86,7 @@ private:
     std::mutex WakeLock;
     std::condition_variable WakeCond;
     int PendingWakes = 0;
+    bool ServeInline = false;
+    const std::function<bool()>* IdleDone = nullptr; // Serve's condition while it waits
+    bool IdleDoneHolds = false;
 };
