@@ -1,13 +1,24 @@
 #include "protocol/traceentry.h"
 
+#include <charconv>
+
 namespace {
 
 std::string FrameEntry(char direction, const std::string& bytes)
 {
-    std::string entry(1, direction);
-    for (char b : bytes)
-        entry += std::to_string(static_cast<std::uint8_t>(b)) + ' ';
-    return entry + TraceMark::End;
+    // Built in place: a frame entry is written for every frame of a read-out.
+    std::string entry;
+    entry.reserve(bytes.size() * 4 + 2);
+    entry += direction;
+    for (char b : bytes) {
+        char digits[3];
+        const auto end =
+            std::to_chars(digits, digits + sizeof digits, static_cast<std::uint8_t>(b)).ptr;
+        entry.append(digits, end);
+        entry += ' ';
+    }
+    entry += TraceMark::End;
+    return entry;
 }
 
 } // namespace
