@@ -27,12 +27,13 @@ void TTestHost::Attach(TSerThread& worker)
 void TTestHost::WakeMainThread()
 {
     ++Wakes;
-    std::lock_guard guard(WakeLock);
+    std::unique_lock guard(WakeLock);
     if (IdleDone != nullptr) {
         // The test's thread waits in Serve and takes the lock before it does anything else.
         Worker->ServeCalls();
         if (!IdleDoneHolds && (*IdleDone)()) {
             IdleDoneHolds = true;
+            guard.unlock(); // so that the woken thread does not wait for the lock at once
             WakeCond.notify_all();
         }
         return;
