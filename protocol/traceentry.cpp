@@ -6,18 +6,17 @@ namespace {
 
 std::string FrameEntry(char direction, const std::string& bytes)
 {
-    // Built in place: a frame entry is written for every frame of a read-out.
-    std::string entry;
-    entry.reserve(bytes.size() * 4 + 2);
-    entry += direction;
+    // Written in place, at most three digits and a space a byte: a frame entry is written for
+    // every frame of a read-out.
+    std::string entry(bytes.size() * 4 + 2, '\0');
+    char* out = entry.data();
+    *out++ = direction;
     for (char b : bytes) {
-        char digits[3];
-        const auto end =
-            std::to_chars(digits, digits + sizeof digits, static_cast<std::uint8_t>(b)).ptr;
-        entry.append(digits, end);
-        entry += ' ';
+        out = std::to_chars(out, out + 3, static_cast<std::uint8_t>(b)).ptr;
+        *out++ = ' ';
     }
-    entry += TraceMark::End;
+    *out++ = TraceMark::End;
+    entry.resize(static_cast<std::size_t>(out - entry.data()));
     return entry;
 }
 
