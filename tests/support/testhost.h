@@ -29,10 +29,11 @@ public:
 
     void Attach(TSerThread& worker); // before the first Serve
     // While the test's thread waits in Serve, the worker's synchronized calls run at once on the
-    // worker's thread, which then also checks Serve's condition: the test's thread is idle and
-    // holds the host's lock meanwhile, so the calls stay one at a time with the test's own work,
-    // and a hand-over costs no thread switch. Only for conditions that merely look at state;
-    // before the first Serve.
+    // worker's thread, which then also checks Serve's condition and wakes the test's thread only
+    // once it holds. The worker's thread holds the host's lock meanwhile and the test's thread
+    // takes it before it does anything else, so the calls stay one at a time with the test's own
+    // work, and a hand-over costs no thread switch. Only for conditions that merely look at
+    // state; before the first Serve.
     void ServeOnWorkerThreadWhileIdle() { ServeInline = true; }
 
     // ---- Main-thread side (the test's thread) -----------------------------------------------
