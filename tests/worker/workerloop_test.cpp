@@ -42,7 +42,7 @@ protected:
         auto stages = std::make_unique<TScriptStages>();
         Stages = stages.get();
         Worker = std::make_unique<TSerThread>(*Host, std::move(stages));
-        Host->Attach(*Worker);
+        Host->Attach(*Worker, Stages);
         Host->Start();
         ASSERT_TRUE(Host->ServeUntilParked());
     }
@@ -340,7 +340,7 @@ protected:
         auto stages = std::make_unique<TScriptStages>();
         Stages = stages.get();
         Worker = std::make_unique<TSerThread>(*Host, std::move(stages));
-        Host->Attach(*Worker);
+        Host->Attach(*Worker, Stages);
         Host->Start();
         ASSERT_TRUE(Host->ServeUntilParked());
     }
@@ -386,6 +386,7 @@ public:
     void Connect(TSerThread& worker) override
     {
         InStage = true;
+        worker.Host().WakeMainThread(); // the test serves until it sees InStage
         Go.get_future().wait();
         worker.Synchronize([] {});
     }
