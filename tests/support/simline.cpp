@@ -134,6 +134,12 @@ std::string TSimLine::ReadByTool() const
     return Read;
 }
 
+std::vector<std::string> TSimLine::Requests() const
+{
+    std::lock_guard guard(Lock);
+    return Model->Requests();
+}
+
 std::vector<int> TSimLine::BlocksServed() const
 {
     std::lock_guard guard(Lock);

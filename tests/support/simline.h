@@ -56,6 +56,7 @@ public:
     std::string FromTool() const;   // every byte the server side received
     std::string ToTool() const;     // every byte put on the way to the tool
     std::string ReadByTool() const; // every byte the tool read
+    std::vector<std::string> Requests() const; // frames the server took, header to checksum
     std::vector<int> BlocksServed() const;
     bool ShutdownSeen() const;
 
