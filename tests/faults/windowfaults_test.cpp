@@ -12,13 +12,16 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sstream>
 
@@ -53,6 +56,23 @@ bool InLinkCheck(P position)
     return position == P::Link1 || position == P::Link2;
 }
 
+// Runs the window's event loop until done() holds or the limit passes; returns done(). Each
+// event the worker posts is handled as it comes (no sleep between them), and done() is looked at
+// after every event and every 2 ms, for what changes on the worker's thread without one.
+bool ServeUntil(const std::function<bool()>& done, int limitMs)
+{
+    const QDeadlineTimer deadline(limitMs);
+    QTimer look;
+    look.start(2);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    return true;
+}
+
 // The dump file after a cut-short read-out: the blocks read before the position.
 std::string PartialDump(P position)
 {
@@ -84,7 +104,7 @@ protected:
         ASSERT_EQ(Main->Page(), 4);
         Main->NextBut->click();
         // Stopped at the position: the stage waits there for an answer that does not come.
-        ASSERT_TRUE(QTest::qWaitFor([this] { return Platform->Holding(); }, 20000));
+        ASSERT_TRUE(ServeUntil([this] { return Platform->Holding(); }, 20000));
         ASSERT_TRUE(Main->Page() == 5 || Main->Page() == 6);
     }
 
@@ -99,7 +119,7 @@ protected:
     void Next()
     {
         Main->NextBut->click();
-        ASSERT_TRUE(QTest::qWaitFor([this] { return Main->Worker()->Suspended(); }, 10000));
+        ASSERT_TRUE(ServeUntil([this] { return Main->Worker()->Suspended(); }, 10000));
     }
 
     QString Dump() const { return Dir.filePath("memory.DMP"); }
@@ -129,7 +149,7 @@ TEST_P(StageCut, CloseEndsWithinHalfASecond)
 TEST_P(StageCut, BackLandsOnPage3)
 {
     Main->PrevBut->click();
-    ASSERT_TRUE(QTest::qWaitFor(
+    ASSERT_TRUE(ServeUntil(
         [this] { return Main->Worker()->Suspended() && !Main->Worker()->BackRequested(); }, 10000));
     EXPECT_EQ(Main->Page(), 3);
     EXPECT_FALSE(Main->SerIF().Active());
@@ -163,7 +183,7 @@ TEST_P(StallCut, CloseEndsTheWaitingWrite)
 TEST_P(StallCut, BackEndsTheWaitingWriteOnPage3)
 {
     Main->PrevBut->click();
-    ASSERT_TRUE(QTest::qWaitFor(
+    ASSERT_TRUE(ServeUntil(
         [this] { return Main->Worker()->Suspended() && !Main->Worker()->BackRequested(); }, 20000));
     EXPECT_EQ(Main->Page(), 3);
     EXPECT_FALSE(Main->SerIF().Active());
