@@ -609,10 +609,12 @@ private:
                 return ECANCELED;
             timespec timeout{};
             timespec* limit = nullptr;
+            bool lastLook = false;
             if (deadline != kNoDeadline) {
-                const std::int64_t left = deadline - NowNs();
-                if (left <= 0)
-                    return ETIMEDOUT;
+                // A thread that reaches its wait after the deadline (a busy machine did not run
+                // it in time) still takes what has arrived: it looks once without waiting.
+                const std::int64_t left = std::max<std::int64_t>(deadline - NowNs(), 0);
+                lastLook = left == 0;
                 timeout.tv_sec = static_cast<time_t>(left / 1000000000);
                 timeout.tv_nsec = static_cast<long>(left % 1000000000);
                 limit = &timeout;
@@ -638,6 +640,8 @@ private:
                 return 0;
             if (DeviceGone(p.revents))
                 return EIO;
+            if (lastLook)
+                return ETIMEDOUT;
         }
     }
 
