@@ -32,12 +32,11 @@ class TMain final : public QWidget, public TWizardView
 
 public:
     // The real window: the stages that talk to the server, files beside the program.
-    explicit TMain(QWidget* parent = nullptr);
-    // For tests: given stages, and the program path the settings and trace files derive from.
-    TMain(std::unique_ptr<TStages> stages, const QString& programPath, QWidget* parent = nullptr);
-    // For tests: also the port's platform and the clock of the worker's pauses.
+    TMain();
+    // For tests: given stages, the program path the settings and trace files derive from, the
+    // port's platform (the system's when none) and the clock of the worker's pauses.
     TMain(std::unique_ptr<TStages> stages, const QString& programPath,
-          std::unique_ptr<TSerialPlatform> platform, TClock& clock);
+          std::unique_ptr<TSerialPlatform> platform = nullptr, TClock& clock = SteadyClock());
     ~TMain() override;
 
     // ---- Handlers -------------------------------------------------------------------------------
@@ -80,9 +79,6 @@ private slots:
     void ServeWorkerCalls(); // runs the worker's synchronized calls; queued by PostServeWorker
 
 private:
-    TMain(std::unique_ptr<TStages> stages, const QString& programPath,
-          std::unique_ptr<TSerialPlatform> platform, TClock& clock, QWidget* parent);
-
     // ---- TWizardView ----------------------------------------------------------------------------
     void ShowPage(const TPageView& view) override; // the page update's drawing
     void SetNextEnabled(bool enabled) override;
@@ -94,10 +90,8 @@ private:
     // as the system encodes file names (mainsettings.cpp).
     std::string FileName() const override;
     std::filesystem::path FilePath() const override { return FileName(); }
-    TRecentFiles RecentFiles() const override;
     void SetRecentFiles(const TRecentFiles& items) override;
     bool SameFileName(const std::string& a, const std::string& b) const override;
-    bool ShutdownChecked() const override;
     void SetShutdownChecked(bool checked) override;
     TWindowPos Position() const override { return {x(), y()}; }
     void RestorePosition(std::optional<int> left, std::optional<int> top) override;

@@ -86,10 +86,8 @@ private:
     std::wstring FileText() const;         // the editable text of FileCombo, as UTF-16
     std::string FileName() const override; // ... in the code page, empty if it cannot hold it
     std::filesystem::path FilePath() const override;
-    TRecentFiles RecentFiles() const override;
     void SetRecentFiles(const TRecentFiles& items) override;
     bool SameFileName(const std::string& a, const std::string& b) const override;
-    bool ShutdownChecked() const override;
     void SetShutdownChecked(bool checked) override;
     TWindowPos Position() const override;
     void RestorePosition(std::optional<int> left, std::optional<int> top) override;

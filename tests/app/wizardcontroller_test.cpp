@@ -42,7 +42,6 @@ public:
     void SetCaptions(const TCaptions& captions) override { Captions = captions; }
     std::string FileName() const override { return FileBox; }
     std::filesystem::path FilePath() const override { return FileBox; }
-    TRecentFiles RecentFiles() const override { return Recent; }
     void SetRecentFiles(const TRecentFiles& items) override
     {
         Recent = items;
@@ -53,7 +52,6 @@ public:
     {
         return SameNameIgnoringAsciiCase(a, b);
     }
-    bool ShutdownChecked() const override { return Shutdown; }
     void SetShutdownChecked(bool checked) override { Shutdown = checked; }
     TWindowPos Position() const override { return Where; }
     void RestorePosition(std::optional<int> left, std::optional<int> top) override
@@ -177,11 +175,11 @@ TEST_F(WizardController, ClosingBeforeActivationWritesNothingAndClosingSavesOnce
     Wizard->DoClos();
     EXPECT_FALSE(std::filesystem::exists(Paths.IniPath));
 
+    WriteFileContent(Paths.IniPath, "1\r\n2\r\n\r\nX.DMP\r\n");
     Wizard->DoAct();
     ServeUntilParked();
     View.Where = {150, 160};
-    View.Shutdown = true;
-    View.Recent = {"X.DMP"};
+    Wizard->ShutdownChanged(true); // the user's click, as the view passes it on
     Wizard->DoClos();
     EXPECT_EQ(Wizard->Worker(), nullptr);
     EXPECT_EQ(SettingsText(), "150\r\n160\r\nS\r\nX.DMP\r\n");
@@ -192,8 +190,10 @@ TEST_F(WizardController, ClosingBeforeActivationWritesNothingAndClosingSavesOnce
 
 TEST_F(WizardController, AReadOutHandsTheNameOverAddsItToTheTopAndNextOnSuccessCloses)
 {
+    WriteFileContent(Paths.IniPath, "1\r\n2\r\n\r\na.dmp\tOUT.dmp\tb.dmp\r\n");
     Wizard->DoAct();
     ServeUntilParked();
+    View.FileBox.clear(); // the user empties the box the list filled
     Next();
     // Page 2 without a name: Next off, yet the worker parks there.
     EXPECT_FALSE(View.NextOn);
@@ -203,8 +203,6 @@ TEST_F(WizardController, AReadOutHandsTheNameOverAddsItToTheTopAndNextOnSuccessC
     Wizard->FileComboChange(false);
     EXPECT_TRUE(View.NextOn);
     EXPECT_TRUE(Wizard->NextEnabled());
-    View.Recent = {"a.dmp", "OUT.dmp", "b.dmp"};
-    View.FileBox = "out.DMP";
     Next();
     Next();
     EXPECT_EQ(Wizard->Worker()->DumpFileName(), "out.DMP");
