@@ -84,11 +84,6 @@ void TMain::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-void TMain::DoQuit()
-{
-    close();
-}
-
 void TMain::DoLang()
 {
     Wizard.DoLang(static_cast<std::uint8_t>(std::max(0, LangCombo->currentIndex())));

@@ -4,7 +4,6 @@
 #include "app/qt/toolkittranslation.h"
 
 #include <QWidget>
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -19,10 +18,6 @@ class QGroupBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
-class TComPort;
-class TSerialPlatform;
-class TSerThread;
-class TStages;
 
 // The program's one window on Linux: the wizard's view in Qt widgets. The wizard itself, and the
 // worker's host, is its TWizardController; this class only translates to the toolkit.
@@ -43,7 +38,7 @@ public:
     void DoAct() { Wizard.DoAct(); }   // first activation: files, languages, settings, worker
     void DoNext() { Wizard.DoNext(); } // NextBut
     void DoPrev() { Wizard.DoPrev(); } // PrevBut: the worker carries out the Back
-    void DoQuit();                     // EndBut
+    void DoQuit() { close(); }         // EndBut
     void DoClos() { Wizard.DoClos(); } // closing, for any cause
     void DoLang();                     // LangCombo changed: captions in the chosen language
     void DoBrowse();
@@ -51,7 +46,6 @@ public:
 
     TWizardController& Controller() { return Wizard; }
     TPage Page() const { return Wizard.Page(); }
-    std::uint8_t LangIndex() const { return Wizard.LangIndex(); }
     TSerThread* Worker() const { return Wizard.Worker(); }
     TComPort& SerIF() { return Wizard.SerIF(); }
 

@@ -224,11 +224,6 @@ void TMain::SetLanguages(const std::vector<std::string>& names)
     FocusControl(langCombo);
 }
 
-void TMain::DoQuit()
-{
-    SendMessageA(Window, WM_CLOSE, 0, 0);
-}
-
 void TMain::DoLang()
 {
     const LRESULT item = SendMessageA(Control(ctLangCombo), CB_GETCURSEL, 0, 0);

@@ -49,7 +49,7 @@ public:
     void DoAct();                      // first activation: files, languages, settings, worker
     void DoNext() { Wizard.DoNext(); } // NextBut
     void DoPrev() { Wizard.DoPrev(); } // PrevBut: the worker carries out the Back
-    void DoQuit();                     // EndBut
+    void DoQuit() { Close(); }         // EndBut
     void DoClos() { Wizard.DoClos(); } // closing, for any cause: settings, then the worker's end
     void DoLang();                     // LangCombo changed: captions in the chosen language
     void DoBrowse();
