@@ -130,7 +130,7 @@ protected:
         Next();
         ASSERT_EQ(Wizard->Page(), pgConnect);
     }
-    std::string SettingsText() const { return FileContent(Paths.IniPath); }
+    std::string SettingsText() const { return ReadFile(Paths.IniPath); }
 
     TScratchDir Dir;
     TFilePaths Paths{Dir.File("srvdiag.INI"), Dir.File("data") / "srvdiag.ERR"};
@@ -142,7 +142,7 @@ protected:
 
 TEST_F(WizardController, FirstActivationLoadsOnceAndLaterOnesChangeNothing)
 {
-    WriteFileContent(Paths.IniPath, "100\r\n120\r\nS\r\nA.DMP\tB.DMP\r\n");
+    WriteFile(Paths.IniPath, "100\r\n120\r\nS\r\nA.DMP\tB.DMP\r\n");
     Wizard->DoAct();
     ServeUntilParked();
     EXPECT_EQ(View.Languages, (std::vector<std::string>{"English", "Nederlands"}));
@@ -175,7 +175,7 @@ TEST_F(WizardController, ClosingBeforeActivationWritesNothingAndClosingSavesOnce
     Wizard->DoClos();
     EXPECT_FALSE(std::filesystem::exists(Paths.IniPath));
 
-    WriteFileContent(Paths.IniPath, "1\r\n2\r\n\r\nX.DMP\r\n");
+    WriteFile(Paths.IniPath, "1\r\n2\r\n\r\nX.DMP\r\n");
     Wizard->DoAct();
     ServeUntilParked();
     View.Where = {150, 160};
@@ -190,7 +190,7 @@ TEST_F(WizardController, ClosingBeforeActivationWritesNothingAndClosingSavesOnce
 
 TEST_F(WizardController, AReadOutHandsTheNameOverAddsItToTheTopAndNextOnSuccessCloses)
 {
-    WriteFileContent(Paths.IniPath, "1\r\n2\r\n\r\na.dmp\tOUT.dmp\tb.dmp\r\n");
+    WriteFile(Paths.IniPath, "1\r\n2\r\n\r\na.dmp\tOUT.dmp\tb.dmp\r\n");
     Wizard->DoAct();
     ServeUntilParked();
     View.FileBox.clear(); // the user empties the box the list filled
@@ -227,7 +227,7 @@ TEST_F(WizardController, AFailedAttemptWritesTheTraceKeepsThePortUntilPage4AndBa
     Next();
     EXPECT_EQ(Wizard->Page(), pgNotFound);
     // The installed copy's data folder did not exist: the trace path makes it.
-    EXPECT_EQ(FileContent(Paths.TracePath), "<0\r-1\r");
+    EXPECT_EQ(ReadFile(Paths.TracePath), "<0\r-1\r");
 
     // The attempt left the port to the worker; the failure page keeps it, page 4 frees it.
     Wizard->SerIF().SetTag(tgWorkerHoldsPort);

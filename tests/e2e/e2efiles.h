@@ -1,6 +1,7 @@
 #pragma once
 
-#include <optional>
+#include "tests/support/testfiles.h"
+
 #include <string>
 
 // A fresh folder under /tmp, removed with its contents on destruction.
@@ -18,9 +19,5 @@ private:
     std::string Dir;
 };
 
-// The whole file as bytes; empty when it cannot be read.
-std::string ReadFile(const std::string& path);
-std::optional<std::string> ReadFileIfExists(const std::string& path);
-void WriteFile(const std::string& path, const std::string& bytes);
 // Copies a program, keeping it executable.
 void CopyProgram(const std::string& from, const std::string& to);
