@@ -2,7 +2,6 @@
 
 #include "app/core/wizardcontroller.h"
 
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -104,7 +103,6 @@ public:
 private:
     HINSTANCE Instance;
     HWND Window = nullptr;
-    std::atomic<HWND> WakeTarget{nullptr}; // Window, for the worker's wake-up messages
     UINT Dpi = 96;
     HFONT Font = nullptr;          // "MS Sans Serif" 8 pt
     HFONT BoldFont = nullptr;      // the instruction label's, bold 12 pt
