@@ -49,6 +49,7 @@ public:
     virtual void SetRecentFiles(const TRecentFiles& items) = 0;
     // Whether two names are the same file to the user, as the platform compares names.
     virtual bool SameFileName(const std::string& a, const std::string& b) const = 0;
+    // The user's own clicks go the other way, to TWizardController::ShutdownChanged.
     virtual void SetShutdownChecked(bool checked) = 0;
     virtual TWindowPos Position() const = 0;
     // Moves the window where the settings file put it, then back into sight if no screen shows it.
