@@ -36,7 +36,6 @@ class Window : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_FALSE(Dir.Path().empty());
         auto stages = std::make_unique<TScriptStages>();
         Stages = stages.get();
         Main = std::make_unique<TMain>(std::move(stages), InDir("srvdiag"));

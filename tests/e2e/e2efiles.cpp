@@ -1,22 +1,6 @@
 #include "tests/e2e/e2efiles.h"
 
-#include <cstdlib>
 #include <filesystem>
-#include <stdexcept>
-
-TTempDir::TTempDir()
-{
-    char pattern[] = "/tmp/srvdiag-e2e.XXXXXX";
-    if (mkdtemp(pattern) == nullptr)
-        throw std::runtime_error("mkdtemp failed");
-    Dir = pattern;
-}
-
-TTempDir::~TTempDir()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(Dir, ignored);
-}
 
 void CopyProgram(const std::string& from, const std::string& to)
 {

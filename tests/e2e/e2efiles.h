@@ -1,22 +1,19 @@
 #pragma once
 
-#include "tests/support/testfiles.h"
+#include "tests/support/scratchdir.h"
 
 #include <string>
 
-// A fresh folder under /tmp, removed with its contents on destruction.
+// A fresh folder under /tmp, removed with its contents on destruction: the tests' scratch folder,
+// named as the end-to-end tests join names to it.
 class TTempDir
 {
 public:
-    TTempDir();
-    ~TTempDir();
-    TTempDir(const TTempDir&) = delete;
-    TTempDir& operator=(const TTempDir&) = delete;
-
     const std::string& Path() const { return Dir; }
 
 private:
-    std::string Dir;
+    TScratchDir Scratch{"/tmp"};
+    std::string Dir = Scratch.Path().string();
 };
 
 // Copies a program, keeping it executable.

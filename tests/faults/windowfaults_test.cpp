@@ -54,7 +54,6 @@ class StageCut : public ::testing::TestWithParam<P>
 protected:
     void SetUp() override
     {
-        ASSERT_FALSE(Dir.Path().empty());
         Line = std::make_unique<TSimLine>(Clock, TSimLine::Paced(), Kind(), GetParam());
         auto platform = std::make_unique<TSimSerialPlatform>(*Line, Clock);
         platform->HoldOnceStruck(Kind() == TFaultKind::Stall);

@@ -4,11 +4,12 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <system_error>
 
 // A fresh folder under the system's temporary folder (or the given one), removed with everything
-// in it at the end. Path() is empty when it could not be made.
+// in it at the end.
 class TScratchDir
 {
 public:
@@ -16,8 +17,10 @@ public:
         const std::filesystem::path& under = std::filesystem::temp_directory_path())
     {
         std::string pattern = (under / "srvdiag-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr)
-            Folder = pattern;
+        // Thrown rather than left empty: names joined to an empty folder would land elsewhere.
+        if (::mkdtemp(pattern.data()) == nullptr)
+            throw std::runtime_error("cannot make a scratch folder under " + under.string());
+        Folder = pattern;
     }
     ~TScratchDir()
     {
