@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <sstream>
 #include <unistd.h>
@@ -87,10 +88,23 @@ public:
     TComPort& SerIF() override { return Port; }
     bool ShutdownChecked() const override { return Shutdown; }
     TClock& Clock() override { return SimulatedTime; }
+    // The fuzz target's thread is idle while it waits in Serve: the worker's synchronized calls
+    // then run at once on the worker's thread, under the host's lock, which that thread takes
+    // before it does anything else; the worker wakes it only once Serve's condition holds. A run
+    // so costs no thread switch per call, and the calls stay one at a time with the target's own
+    // work.
     void WakeMainThread() override
     {
         std::lock_guard guard(Lock);
-        Woken = true;
+        if (IdleDone) {
+            Worker->ServeCalls();
+            if (!Woken && IdleDone())
+                Woken = true;
+            else
+                return;
+        } else {
+            Woken = true;
+        }
         Cond.notify_all();
     }
     void ShowPage() override
@@ -107,15 +121,19 @@ public:
     void ShowProgress(std::uint8_t) override {}
     void AddRecent() override { ++RecentAdds; }
 
-    // Serves the worker's calls until done() holds.
-    template <typename F> void Serve(F done)
+    // Serves the worker's calls until done() holds. Every change done() looks at comes with a
+    // wake; the look every 10 ms only keeps a lost one from hanging the run.
+    void Serve(const std::function<bool()>& done)
     {
         for (;;) {
             Worker->ServeCalls();
             if (done())
                 return;
             std::unique_lock guard(Lock);
-            Cond.wait_for(guard, std::chrono::milliseconds(1), [this] { return Woken; });
+            if (!Woken)
+                IdleDone = done;
+            Cond.wait_for(guard, std::chrono::milliseconds(10), [this] { return Woken; });
+            IdleDone = nullptr;
             Woken = false;
         }
     }
@@ -139,18 +157,28 @@ private:
     std::mutex Lock;
     std::condition_variable Cond;
     bool Woken = false;
+    std::function<bool()> IdleDone; // Serve's condition while the target's thread waits
 };
+
+// The run's dump and trace files: in memory (/dev/shm) where there is one, since every run
+// writes and flushes them and a flush to disk would cost more than the run; else the temporary
+// folder.
+fs::path WorkDirPath()
+{
+    std::error_code error;
+    const fs::path base =
+        fs::is_directory("/dev/shm", error) ? fs::path("/dev/shm") : fs::temp_directory_path();
+    return base / ("srvdiag_fuzz_" + std::to_string(::getpid()));
+}
 
 fs::path WorkDir()
 {
     static const fs::path dir = [] {
-        fs::path d = fs::temp_directory_path() / ("srvdiag_fuzz_" + std::to_string(::getpid()));
+        fs::path d = WorkDirPath();
         fs::create_directories(d);
         std::atexit([] {
             std::error_code ignored;
-            fs::remove_all(fs::temp_directory_path() /
-                               ("srvdiag_fuzz_" + std::to_string(::getpid())),
-                           ignored);
+            fs::remove_all(WorkDirPath(), ignored);
         });
         return d;
     }();
@@ -192,7 +220,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         TSerThread worker(host, MakeSerialStages(std::make_unique<TFuzzLister>()));
         host.Worker = &worker;
         server.OnBack = [&worker] { worker.RequestBack(); };
-        server.OnClose = [&worker] { worker.Terminate(); };
+        server.OnClose = [&worker, &host] {
+            worker.Terminate();
+            host.WakeMainThread(); // the run's end is the target's to see
+        };
         host.SetPage(pgLanguage);
         host.ShowPage();
         host.Serve([&] { return worker.Suspended(); });

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -22,7 +23,8 @@ public:
     bool WriteFails = false; // the current write fails
     bool ToolWroteFrame = false;
     std::function<void()> OnBack, OnClose;
-    bool BackPressed = false, ClosePressed = false;
+    // Set on the worker's thread, read by the fuzz target's own while the worker runs on.
+    std::atomic<bool> BackPressed{false}, ClosePressed{false};
 
     static std::string Image(); // the 1536-byte memory
 

@@ -1,13 +1,23 @@
 #include "protocol/traceentry.h"
 
+#include <charconv>
+
 namespace {
 
 std::string FrameEntry(char direction, const std::string& bytes)
 {
-    std::string entry(1, direction);
-    for (char b : bytes)
-        entry += std::to_string(static_cast<std::uint8_t>(b)) + ' ';
-    return entry + TraceMark::End;
+    // Written in place, at most three digits and a space a byte: a frame entry is written for
+    // every frame of a read-out.
+    std::string entry(bytes.size() * 4 + 2, '\0');
+    char* out = entry.data();
+    *out++ = direction;
+    for (char b : bytes) {
+        out = std::to_chars(out, out + 3, static_cast<std::uint8_t>(b)).ptr;
+        *out++ = ' ';
+    }
+    *out++ = TraceMark::End;
+    entry.resize(static_cast<std::size_t>(out - entry.data()));
+    return entry;
 }
 
 } // namespace

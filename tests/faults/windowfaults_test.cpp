@@ -13,10 +13,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <chrono>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -40,6 +43,23 @@ bool InReadOut(P position)
 bool InLinkCheck(P position)
 {
     return position == P::Link1 || position == P::Link2;
+}
+
+// Runs the window's event loop until done() holds or the limit passes; returns done(). Each
+// event the worker posts is handled as it comes (no sleep between them), and done() is looked at
+// after every event and every 2 ms, for what changes on the worker's thread without one.
+bool ServeUntil(const std::function<bool()>& done, int limitMs)
+{
+    const QDeadlineTimer deadline(limitMs);
+    QTimer look;
+    look.start(2);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    return true;
 }
 
 // The dump file after a cut-short read-out: the blocks read before the position.
@@ -73,7 +93,7 @@ protected:
         ASSERT_EQ(Main->Page(), 4);
         Main->NextBut->click();
         // Stopped at the position: the stage waits there for an answer that does not come.
-        ASSERT_TRUE(QTest::qWaitFor([this] { return Platform->Holding(); }, 20000));
+        ASSERT_TRUE(ServeUntil([this] { return Platform->Holding(); }, 20000));
         ASSERT_TRUE(Main->Page() == 5 || Main->Page() == 6);
     }
 
@@ -88,7 +108,7 @@ protected:
     void Next()
     {
         Main->NextBut->click();
-        ASSERT_TRUE(QTest::qWaitFor([this] { return Main->Worker()->Suspended(); }, 10000));
+        ASSERT_TRUE(ServeUntil([this] { return Main->Worker()->Suspended(); }, 10000));
     }
 
     std::filesystem::path Dump() const { return Dir.File("memory.DMP"); }
@@ -118,7 +138,7 @@ TEST_P(StageCut, CloseEndsWithinHalfASecond)
 TEST_P(StageCut, BackLandsOnPage3)
 {
     Main->PrevBut->click();
-    ASSERT_TRUE(QTest::qWaitFor(
+    ASSERT_TRUE(ServeUntil(
         [this] { return Main->Worker()->Suspended() && !Main->Worker()->BackRequested(); }, 10000));
     EXPECT_EQ(Main->Page(), 3);
     EXPECT_FALSE(Main->SerIF().Active());
@@ -152,7 +172,7 @@ TEST_P(StallCut, CloseEndsTheWaitingWrite)
 TEST_P(StallCut, BackEndsTheWaitingWriteOnPage3)
 {
     Main->PrevBut->click();
-    ASSERT_TRUE(QTest::qWaitFor(
+    ASSERT_TRUE(ServeUntil(
         [this] { return Main->Worker()->Suspended() && !Main->Worker()->BackRequested(); }, 20000));
     EXPECT_EQ(Main->Page(), 3);
     EXPECT_FALSE(Main->SerIF().Active());

@@ -27,6 +27,13 @@ TEST(TraceFormat, TheWriterSpellsEachEntryAsTheTraceFileHasIt)
                            "<66 255 128 137 \r!");
     EXPECT_EQ(ByteSentEntry(255), "<255\r");
     EXPECT_EQ(FrameReceivedEntry(std::string(2, '\0')), ">0 0 \r");
+    // A frame of every byte value spells each value in decimal, as its own entry would.
+    std::string frame, numbers;
+    for (int value = 0; value < 256; ++value) {
+        frame += static_cast<char>(value);
+        numbers += std::to_string(value) + ' ';
+    }
+    EXPECT_EQ(FrameSentEntry(frame), "<" + numbers + "\r");
 }
 
 TEST(TraceFormat, WhatTheWriterWritesTheParserReadsBack)

@@ -41,7 +41,9 @@ std::string ReadOutTrace(int blocks)
     return trace;
 }
 
-// Waits until ready() holds, at most limit long.
+// Waits until ready() holds, at most limit long. What it waits for happens in another machine's
+// processes and its udev (a file written, a device node linked) with nothing to wait on from
+// here, so it looks again every 100 ms of real time; the limits only end a hang.
 bool Eventually(const std::function<bool()>& ready, std::chrono::seconds limit)
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;

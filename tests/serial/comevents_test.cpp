@@ -3,7 +3,6 @@
 #include "fakeserialplatform.h"
 #include "serial/comport.h"
 
-#include <chrono>
 #include <deque>
 #include <gtest/gtest.h>
 #include <thread>
@@ -14,12 +13,14 @@ namespace {
 class TQueueDispatcher final : public TMainThreadDispatcher
 {
 public:
+    explicit TQueueDispatcher(TFakeSerialPlatform& fake) : Fake(fake) {}
     bool IsMainThread() const override { return std::this_thread::get_id() == Main; }
     void Post(std::function<void()> fn) override
     {
         std::lock_guard lock(Lock);
         Queue.push_back(std::move(fn));
         ++PostedCount;
+        Fake.NoteChange();
     }
     void Serve()
     {
@@ -38,24 +39,24 @@ public:
     }
 
 private:
+    TFakeSerialPlatform& Fake;
     const std::thread::id Main = std::this_thread::get_id();
     std::mutex Lock;
     std::deque<std::function<void()>> Queue;
     int PostedCount = 0;
 };
 
-// Waits up to 10 s for cond, serving the dispatcher's queued calls meanwhile when there is one.
-bool Eventually(const std::function<bool()>& cond, TQueueDispatcher* main = nullptr)
+// Waits for cond, looking again whenever the port calls its platform or posts to the main thread
+// (the event thread does one or the other after each pass), and serving the posted calls when
+// given the dispatcher.
+bool Eventually(TFakeSerialPlatform& fake, const std::function<bool()>& cond,
+                TQueueDispatcher* main = nullptr)
 {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!cond()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
+    return fake.WaitForChange([&] {
         if (main)
             main->Serve();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+        return cond();
+    });
 }
 
 struct EventPort : ::testing::Test
@@ -112,7 +113,7 @@ TEST_F(EventPort, HandlersRunInTheFixedOrderForTheReportedEvents)
 
     Fake->SetErrorBits(CommError::Break);
     Fake->RaiseEvents(0x1FFF);
-    ASSERT_TRUE(Eventually([&] { return SeenNow().size() == 13; }));
+    ASSERT_TRUE(Eventually(*Fake, [&] { return SeenNow().size() == 13; }));
     const std::vector<std::string> expected{
         "Break",  "CTSChange",    "DSRChange", "LineError break", "Event1",
         "Event2", "PrinterError", "Ring",      "RLSDChange",      "Rx80PercFull",
@@ -121,7 +122,7 @@ TEST_F(EventPort, HandlersRunInTheFixedOrderForTheReportedEvents)
 
     // Without error bits the line-error handler is not called; unreported events call nothing.
     Fake->RaiseEvents(CommEvent::Err | CommEvent::RxChar);
-    ASSERT_TRUE(Eventually([&] { return SeenNow().size() == 14; }));
+    ASSERT_TRUE(Eventually(*Fake, [&] { return SeenNow().size() == 14; }));
     EXPECT_EQ(SeenNow().back(), "RxChar");
 }
 
@@ -135,9 +136,9 @@ TEST_F(EventPort, AThrowingHandlerSkipsTheRestOfThatPassOnly)
     Port->SetOnTxEmpty(Recorder("TxEmpty"));
     Port->Open();
     Fake->RaiseEvents(CommEvent::RxChar | CommEvent::TxEmpty);
-    ASSERT_TRUE(Eventually([&] { return rxChars == 1; }));
+    ASSERT_TRUE(Eventually(*Fake, [&] { return rxChars == 1; }));
     Fake->RaiseEvents(CommEvent::RxChar | CommEvent::TxEmpty);
-    ASSERT_TRUE(Eventually([&] { return SeenNow().size() == 1; }));
+    ASSERT_TRUE(Eventually(*Fake, [&] { return SeenNow().size() == 1; }));
     EXPECT_EQ(rxChars, 2);
     EXPECT_TRUE(Port->EventThreadRunning());
 }
@@ -170,13 +171,13 @@ TEST_F(EventPort, AFailedWaitIsReportedAndALostDeviceClosesThePort)
     Port->SetOnRxChar(Recorder("RxChar"));
     Fake->FailCall("WaitCommEvent", 5);
     Port->Open();
-    ASSERT_TRUE(Eventually([&] { return reported == 1 && !Port->Active(); }));
+    ASSERT_TRUE(Eventually(*Fake, [&] { return reported == 1 && !Port->Active(); }));
     EXPECT_FALSE(Port->EventThreadRunning());
 }
 
 TEST_F(EventPort, SynchronizedHandlersRunOnTheMainThread)
 {
-    auto main = std::make_shared<TQueueDispatcher>();
+    auto main = std::make_shared<TQueueDispatcher>(*Fake);
     Port->SetMainThreadDispatcher(main);
     Port->SetSynchronizeEvents(true);
     std::atomic<bool> onMain{false};
@@ -188,7 +189,8 @@ TEST_F(EventPort, SynchronizedHandlersRunOnTheMainThread)
     });
     Port->Open();
     Fake->RaiseEvents(CommEvent::RxChar);
-    ASSERT_TRUE(Eventually([&] { return ran.load(); }, main.get()));
+    ASSERT_TRUE(Eventually(
+        *Fake, [&] { return ran.load(); }, main.get()));
     EXPECT_TRUE(onMain);
     Port.reset();
 }
@@ -198,14 +200,14 @@ TEST_F(EventPort, SynchronizedHandlersRunOnTheMainThread)
 // destructor, nothing spins) and the handler never runs on a port being destroyed.
 TEST_F(EventPort, DestroyingThePortWhileAHandlerWaitsForTheMainThreadServesNothing)
 {
-    auto main = std::make_shared<TQueueDispatcher>();
+    auto main = std::make_shared<TQueueDispatcher>(*Fake);
     Port->SetMainThreadDispatcher(main);
     Port->SetSynchronizeEvents(true);
     std::atomic<int> ran{0};
     Port->SetOnRxChar([&](TCustomComPort&) { ++ran; });
     Port->Open();
     Fake->RaiseEvents(CommEvent::RxChar);
-    ASSERT_TRUE(Eventually([&] { return main->Posted() == 1; }));
+    ASSERT_TRUE(Eventually(*Fake, [&] { return main->Posted() == 1; }));
     Port.reset();
     main->Serve(); // the call posted before finds its port gone and does nothing
     EXPECT_EQ(ran, 0);

@@ -97,8 +97,37 @@ int TFakeSerialPlatform::WaitsEnded() const
     return WaitsEndedCount;
 }
 
+void TFakeSerialPlatform::NoteChange()
+{
+    std::lock_guard guard(ChangeLock);
+    ++ChangeCount;
+    Changed.notify_all();
+}
+
+bool TFakeSerialPlatform::WaitForChange(const std::function<bool()>& done,
+                                        std::chrono::milliseconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        std::uint64_t seen = 0;
+        {
+            std::lock_guard guard(ChangeLock);
+            seen = ChangeCount;
+        }
+        // done() is looked at without the lock: it may call the platform. A change after the
+        // count was taken is not missed.
+        if (done())
+            return true;
+        std::unique_lock guard(ChangeLock);
+        if (!Changed.wait_until(guard, deadline, [&] { return ChangeCount != seen; }))
+            return done();
+    }
+}
+
 std::int32_t TFakeSerialPlatform::Record(const std::string& call)
 {
+    // Under Lock: a waiter that looks at the platform's state sees it once the call is done.
+    NoteChange();
     CallLog.push_back(call);
     const auto name = call.substr(0, call.find(' '));
     const auto it = Failures.find(name);
@@ -126,6 +155,7 @@ void TFakeSerialPlatform::Close()
     std::lock_guard lock(Lock);
     if (!Opened)
         return;
+    NoteChange();
     CallLog.push_back("Close");
     Opened = false;
     ReadIsPending = false;
@@ -303,6 +333,7 @@ std::int32_t TFakeSerialPlatform::SetCommMask(std::uint32_t mask)
 std::int32_t TFakeSerialPlatform::WaitCommEvent(std::uint32_t& events)
 {
     std::unique_lock lock(Lock);
+    NoteChange(); // the event thread comes here after each pass
     if (const auto it = Failures.find("WaitCommEvent"); it != Failures.end()) {
         ++WaitsEndedCount;
         return it->second;

@@ -2,8 +2,10 @@
 
 #include "serial/serialplatform.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -33,6 +35,15 @@ public:
     std::int32_t RestoredPriority() const;
     std::uint32_t Mask() const;
     int WaitsEnded() const;
+
+    // ---- Waiting for the event thread ---------------------------------------------------------
+    // Every recorded call, Close and every wait for comm events (which the event thread starts
+    // after each pass) count as a change, and so does NoteChange (for changes made elsewhere,
+    // such as a call posted to the main thread). WaitForChange looks at done() again after each
+    // change until it holds; the limit only ends a test that would otherwise hang.
+    void NoteChange();
+    bool WaitForChange(const std::function<bool()>& done,
+                       std::chrono::milliseconds limit = std::chrono::seconds(30));
 
     // ---- TSerialPlatform ----------------------------------------------------------------------
     bool IsOpen() const override;
@@ -73,6 +84,9 @@ private:
 
     mutable std::mutex Lock;
     std::condition_variable EventArrived;
+    std::mutex ChangeLock; // taken inside Lock, never the other way round
+    std::condition_variable Changed;
+    std::uint64_t ChangeCount = 0;
     std::map<std::string, std::int32_t> Failures;
     std::vector<std::string> CallLog;
     std::vector<TLineSettings> SettingsLog;

@@ -1,11 +1,10 @@
 #include "tests/support/scriptstages.h"
 
+#include "tests/support/testhost.h"
 #include "worker/serthread.h"
 #include "worker/workerhost.h"
 
-#include <chrono>
 #include <stdexcept>
-#include <thread>
 
 void TScriptStages::ScriptConnect(const TStageStep& step)
 {
@@ -49,15 +48,27 @@ void TScriptStages::ReadOut(TSerThread& worker)
     Run(worker, step);
 }
 
+void TScriptStages::Interrupt()
+{
+    // Taking the lock orders this after the flag the caller set: a step between its look at the
+    // flags and its wait cannot miss the notification.
+    std::lock_guard guard(BlockLock);
+    BlockCond.notify_all();
+}
+
 void TScriptStages::Run(TSerThread& worker, const TStageStep& step)
 {
     worker.Trace += step.Trace;
     if (step.BlockUntilBack) {
         InBlock.store(true);
-        // A real stage notices Back at its next byte; a short nap stands in for that byte.
-        while (!worker.BackRequested() && !worker.Terminated())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        worker.Host().WakeMainThread();
+        std::unique_lock guard(BlockLock);
+        const bool interrupted = BlockCond.wait_for(guard, TTestHost::HangGuard, [&worker] {
+            return worker.BackRequested() || worker.Terminated();
+        });
         InBlock.store(false);
+        if (!interrupted)
+            throw std::runtime_error("scripted stage waited for Back in vain");
     }
     if (step.Throw)
         throw std::runtime_error("scripted stage failure");

@@ -4,6 +4,7 @@
 #include "worker/wizardpages.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -15,8 +16,8 @@ struct TStageStep
     TStageResult Result = srSuccess; // ResultCode the stage leaves
     std::string Trace;               // appended to the worker's Trace
     bool Throw = false;              // end the stage with an exception nobody catches
-    bool BlockUntilBack =
-        false;              // wait until Back or termination is requested (Result applies after)
+    // Wait until Back or termination is requested and Interrupt called (Result applies after).
+    bool BlockUntilBack = false;
     int Percent = -1;       // ReadOut only: >= 0 runs a synchronized ShowProgress with it
     bool AddRecent = false; // ReadOut only: runs the host's AddRecent through a synchronized call
 
@@ -62,6 +63,11 @@ struct TStageStep
 
 // Stages a test scripts: each Connect and ReadOut takes the next step of its own queue; an empty
 // queue runs a plain success. Safe to script from the test thread while the worker runs.
+//
+// A step that waits for Back stands for an exchange that notices Back at its next byte. It waits
+// on an event, not on the clock: whoever requests Back or the close calls Interrupt afterwards
+// (TTestHost does, for the stages it was attached with). Once waiting, the step wakes the main
+// thread, so that a test serving until Blocking() sees it.
 class TScriptStages final : public TStages
 {
 public:
@@ -71,6 +77,7 @@ public:
     int Connects() const { return ConnectCount.load(); }
     int ReadOuts() const { return ReadOutCount.load(); }
     bool Blocking() const { return InBlock.load(); } // a step is waiting for Back
+    void Interrupt(); // any thread, after RequestBack or Terminate: a waiting step looks again
 
     void Connect(TSerThread& worker) override;
     void ReadOut(TSerThread& worker) override;
@@ -85,4 +92,6 @@ private:
     std::atomic<int> ConnectCount{0};
     std::atomic<int> ReadOutCount{0};
     std::atomic<bool> InBlock{false};
+    std::mutex BlockLock;
+    std::condition_variable BlockCond;
 };

@@ -134,6 +134,12 @@ std::string TSimLine::ReadByTool() const
     return Read;
 }
 
+std::vector<std::string> TSimLine::Requests() const
+{
+    std::lock_guard guard(Lock);
+    return Model->Requests();
+}
+
 std::vector<int> TSimLine::BlocksServed() const
 {
     std::lock_guard guard(Lock);
@@ -194,6 +200,26 @@ std::uint8_t TSimLine::Take()
     return byte;
 }
 
+std::size_t TSimLine::TakeInTime(std::uint8_t* out, std::size_t most, TInstant before,
+                                 TInstant readDeadline, TDuration interval,
+                                 TInstant& intervalDeadline, TInstant& now)
+{
+    std::lock_guard guard(Lock);
+    std::size_t taken = 0;
+    while (taken < most && !InFlight.empty()) {
+        const auto [at, byte] = InFlight.front();
+        if (at >= before || at > std::min(readDeadline, intervalDeadline))
+            break;
+        InFlight.pop_front();
+        Read.push_back(static_cast<char>(byte));
+        out[taken++] = byte;
+        now = std::max(now, at);
+        if (interval != TDuration::zero())
+            intervalDeadline = now + interval;
+    }
+    return taken;
+}
+
 void TSimLine::DropArrived(TInstant now)
 {
     std::lock_guard guard(Lock);
@@ -215,44 +241,44 @@ void TSimLine::Deliver(std::uint8_t byte, TInstant at)
 std::size_t TSimLine::Offer(const std::uint8_t* bytes, std::size_t count, TInstant now)
 {
     std::size_t taken = 0;
+    std::vector<TServerModel::TAnswer> answers;
+    std::unique_lock guard(Lock);
+    OfferedBytes.append(reinterpret_cast<const char*>(bytes), count);
     for (std::size_t i = 0; i < count; ++i) {
-        std::size_t number = 0;
-        {
-            std::lock_guard guard(Lock);
-            if (i == 0)
-                OfferedBytes.append(reinterpret_cast<const char*>(bytes), count);
-            if (!IsPlugged || Stalled)
-                break;
-            const std::uint8_t byte = bytes[i];
-            Received.push_back(static_cast<char>(byte));
-            number = ++TakenCount;
-            ++taken;
-            const TFaultWalk::TToolStep step = Walk->OnToolByte(byte);
-            if (step.HangUp) {
+        if (!IsPlugged || Stalled)
+            break;
+        const std::uint8_t byte = bytes[i];
+        Received.push_back(static_cast<char>(byte));
+        const std::size_t number = ++TakenCount;
+        ++taken;
+        const TFaultWalk::TToolStep step = Walk->OnToolByte(byte);
+        if (step.HangUp) {
+            IsPlugged = false;
+            IsHeld = false;
+            InFlight.clear();
+        } else {
+            for (char injected : step.Inject)
+                Deliver(static_cast<std::uint8_t>(injected), now + Model->ByteTime());
+            answers.clear();
+            const TServerModel::TEffect effect = Model->Receive(byte, ModelTime(now), answers);
+            for (TServerModel::TAnswer answer : answers) {
+                if (Walk->OnServerByte(answer.Byte))
+                    Deliver(answer.Byte, ClockInstant(answer.At));
+            }
+            if (effect == TServerModel::TEffect::HangUp) {
                 IsPlugged = false;
                 IsHeld = false;
                 InFlight.clear();
-            } else {
-                for (char injected : step.Inject)
-                    Deliver(static_cast<std::uint8_t>(injected), now + Model->ByteTime());
-                std::vector<TServerModel::TAnswer> answers;
-                const TServerModel::TEffect effect = Model->Receive(byte, ModelTime(now), answers);
-                for (TServerModel::TAnswer answer : answers) {
-                    if (Walk->OnServerByte(answer.Byte))
-                        Deliver(answer.Byte, ClockInstant(answer.At));
-                }
-                if (effect == TServerModel::TEffect::HangUp) {
-                    IsPlugged = false;
-                    IsHeld = false;
-                    InFlight.clear();
-                } else if (effect == TServerModel::TEffect::Stall || Walk->StallDue()) {
-                    Stalled = true;
-                }
+            } else if (effect == TServerModel::TEffect::Stall || Walk->StallDue()) {
+                Stalled = true;
             }
         }
         // Outside the lock: the hook may request Back or termination, or unplug the line.
-        if (AfterToolByte)
+        if (AfterToolByte) {
+            guard.unlock();
             AfterToolByte(number);
+            guard.lock();
+        }
     }
     return taken;
 }

@@ -56,6 +56,7 @@ public:
     std::string FromTool() const;   // every byte the server side received
     std::string ToTool() const;     // every byte put on the way to the tool
     std::string ReadByTool() const; // every byte the tool read
+    std::vector<std::string> Requests() const; // frames the server took, header to checksum
     std::vector<int> BlocksServed() const;
     bool ShutdownSeen() const;
 
@@ -67,6 +68,14 @@ public:
     std::size_t Arrived(TInstant now) const; // answer bytes there by now
     TInstant NextArrival() const;            // TInstant::max() when none is on its way
     std::uint8_t Take();                     // the first answer byte; only when one arrived
+    // Takes, in order and in one go, up to most answer bytes that each arrive before `before`
+    // and by the earlier of readDeadline and intervalDeadline; a byte taken moves now to its
+    // arrival (if later) and, when interval is not zero, intervalDeadline to now + interval.
+    // Gives how many it took. The caller moves the clock to now afterwards, which is the same as
+    // taking the bytes one at a time when no clock event comes before `before`.
+    std::size_t TakeInTime(std::uint8_t* out, std::size_t most, TInstant before,
+                           TInstant readDeadline, TDuration interval, TInstant& intervalDeadline,
+                           TInstant& now);
     void DropArrived(TInstant now);
     // The tool's bytes go out at now; gives how many the device took (fewer once it stalls).
     std::size_t Offer(const std::uint8_t* bytes, std::size_t count, TInstant now);

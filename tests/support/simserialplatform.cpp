@@ -139,6 +139,17 @@ std::int32_t TSimSerialPlatform::FinishRead(std::int32_t& transferred)
     while (ReadDone < ReadLength) {
         if ((code = Usable()) != 0)
             break;
+        // The bytes that arrive in time before the clock's next event are taken in one go.
+        TClock::TInstant now = ClockRef.Now();
+        const std::size_t batch =
+            Line.TakeInTime(ReadBuffer + ReadDone, static_cast<std::size_t>(ReadLength - ReadDone),
+                            ClockRef.NextEvent(), ReadDeadline, std::chrono::milliseconds(interval),
+                            intervalDeadline, now);
+        if (batch > 0) {
+            ReadDone += static_cast<std::int32_t>(batch);
+            ClockRef.AdvanceTo(now);
+            continue;
+        }
         const TClock::TInstant deadline = std::min(ReadDeadline, intervalDeadline);
         const TClock::TInstant next = Line.NextArrival();
         if (next > deadline) {

@@ -12,9 +12,10 @@
 #include <string>
 
 // The real worker with its real stages on a test host whose port is the tool's end of a
-// simulated line: a read-out in simulated time, driven from the test's thread. Waits are on the
-// worker's synchronized calls only; the time limits of Serve are there to report a hang, never
-// reached by a working worker.
+// simulated line: a read-out in simulated time, driven from the test's thread. While that thread
+// waits in Serve, the worker's synchronized calls run on the worker's thread (see
+// TTestHost::ServeOnWorkerThreadWhileIdle), so a read-out costs no thread switch per call; the
+// time limits of Serve are there to report a hang, never reached by a working worker.
 class TSimWorker
 {
 public:
@@ -26,6 +27,7 @@ public:
           Worker(Host, MakeSerialStages(std::make_unique<TSimLister>(Line)))
     {
         Host.Attach(Worker);
+        Host.ServeOnWorkerThreadWhileIdle();
     }
     ~TSimWorker() { Close(); }
     TSimWorker(const TSimWorker&) = delete;

@@ -2,10 +2,9 @@
 
 #include "app/core/filepaths.h"
 #include "app/core/wizardmodel.h"
+#include "tests/support/scriptstages.h"
 #include "worker/serthread.h"
 #include "worker/serverport.h"
-
-#include <algorithm>
 
 TTestHost::TTestHost(std::string iniPath) : Ini(std::move(iniPath)) {}
 
@@ -19,15 +18,26 @@ std::filesystem::path TTestHost::TracePath() const
     return TracePathFor(Ini);
 }
 
-void TTestHost::Attach(TSerThread& worker)
+void TTestHost::Attach(TSerThread& worker, TScriptStages* stages)
 {
     Worker = &worker;
+    Stages = stages;
 }
 
 void TTestHost::WakeMainThread()
 {
     ++Wakes;
-    std::lock_guard guard(WakeLock);
+    std::unique_lock guard(WakeLock);
+    if (IdleDone != nullptr) {
+        // The test's thread waits in Serve and takes the lock before it does anything else.
+        Worker->ServeCalls();
+        if (!IdleDoneHolds && (*IdleDone)()) {
+            IdleDoneHolds = true;
+            guard.unlock(); // so that the woken thread does not wait for the lock at once
+            WakeCond.notify_all();
+        }
+        return;
+    }
     ++PendingWakes;
     WakeCond.notify_all();
 }
@@ -40,15 +50,18 @@ bool TTestHost::Serve(const std::function<bool()>& done, std::chrono::millisecon
             Worker->ServeCalls();
         if (done())
             return true;
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        // Some conditions (a stage waiting, a thread ending) come without a wake: look again
-        // now and then.
+        // A wake that came since the last look is still pending here, so none is missed
+        // between serving and waiting.
         std::unique_lock guard(WakeLock);
-        WakeCond.wait_until(
-            guard,
-            std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(20)),
-            [this] { return PendingWakes > 0; });
+        if (ServeInline && Worker != nullptr && PendingWakes == 0) {
+            IdleDone = &done;
+            IdleDoneHolds = false;
+        }
+        const bool woken = WakeCond.wait_until(
+            guard, deadline, [this] { return PendingWakes > 0 || IdleDoneHolds; });
+        IdleDone = nullptr;
+        if (!woken)
+            return done();
         PendingWakes = 0;
     }
 }
@@ -82,12 +95,16 @@ void TTestHost::Next()
 void TTestHost::Back()
 {
     Worker->RequestBack();
+    if (Stages != nullptr)
+        Stages->Interrupt();
     Worker->Resume(); // wakes a parked worker, or cancels a park call still queued
 }
 
 void TTestHost::Close()
 {
     Worker->Terminate();
+    if (Stages != nullptr)
+        Stages->Interrupt();
     Worker->Resume();
     Worker->WaitFor();
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+class TScriptStages;
 class TSerThread;
 
 // A wizard without a view for driving a TSerThread the test made itself. The test's own thread
@@ -27,15 +28,30 @@ public:
     // A host whose port runs on the given platform and whose worker pauses on the given clock.
     TTestHost(std::string iniPath, std::unique_ptr<TSerialPlatform> platform, TClock& clock);
 
-    void Attach(TSerThread& worker); // before the first Serve
+    // Before the first Serve. Scripted stages given here are told of every Back and close, so
+    // that a step waiting for them ends.
+    void Attach(TSerThread& worker, TScriptStages* stages = nullptr);
+    // While the test's thread waits in Serve, the worker's synchronized calls run at once on the
+    // worker's thread, which then also checks Serve's condition and wakes the test's thread only
+    // once it holds. The worker's thread holds the host's lock meanwhile and the test's thread
+    // takes it before it does anything else, so the calls stay one at a time with the test's own
+    // work, and a hand-over costs no thread switch. Only for conditions that merely look at
+    // state; before the first Serve.
+    void ServeOnWorkerThreadWhileIdle() { ServeInline = true; }
+
+    // How long a wait of the test's may last before it counts as a hang: never reached by a
+    // working worker, however busy the machine, only there so that a broken one ends the test.
+    static constexpr std::chrono::milliseconds HangGuard = std::chrono::seconds(30);
 
     // ---- Main-thread side (the test's thread) -----------------------------------------------
-    // Serves synchronized calls until done() holds or the limit passes; returns done().
-    bool Serve(const std::function<bool()>& done,
-               std::chrono::milliseconds limit = std::chrono::seconds(10));
+    // Serves synchronized calls until done() holds; returns done(). It looks again at every
+    // wake, so whatever done() reads must change before a wake: the worker's page changes, Back
+    // and parking all end in synchronized calls, and a hook or stage that changes state on the
+    // worker thread for a test to see wakes the host (WakeMainThread) afterwards.
+    bool Serve(const std::function<bool()>& done, std::chrono::milliseconds limit = HangGuard);
     // Waits, serving nothing, until WakeMainThread has been called count times in all.
-    bool WaitForWakes(int count, std::chrono::milliseconds limit = std::chrono::seconds(10));
-    bool ServeUntilParked(std::chrono::milliseconds limit = std::chrono::seconds(10));
+    bool WaitForWakes(int count, std::chrono::milliseconds limit = HangGuard);
+    bool ServeUntilParked(std::chrono::milliseconds limit = HangGuard);
     void Start();                              // first activation: page 1
     void Next();                               // the Next button (nothing on page 7)
     void Back();                               // the Back button
@@ -70,6 +86,7 @@ public:
 
 private:
     TSerThread* Worker = nullptr;
+    TScriptStages* Stages = nullptr;
     std::atomic<TPage> PageValue{pgNotStarted};
     std::atomic<bool> NextOn{true};
     std::string Ini;
@@ -80,4 +97,7 @@ private:
     std::mutex WakeLock;
     std::condition_variable WakeCond;
     int PendingWakes = 0;
+    bool ServeInline = false;
+    const std::function<bool()>* IdleDone = nullptr; // Serve's condition while it waits
+    bool IdleDoneHolds = false;
 };

@@ -55,10 +55,12 @@ struct ComPort : ::testing::Test
         port.Timeouts().SetReadConstant(50);
     }
 
-    // Waits (generously) until the port sees n waiting input bytes.
+    // Waits until the port sees n waiting input bytes. The bytes cross the emulated system's
+    // serial layer on its own threads and nothing tells the test when they are there short of
+    // reading them: that real time is what is waited for. The limit only ends a hang.
     static bool WaitForInput(TComPort& port, std::int32_t n)
     {
-        const auto end = Clock::now() + std::chrono::seconds(5);
+        const auto end = Clock::now() + std::chrono::seconds(10);
         while (Clock::now() < end) {
             if (port.InputCount() >= n)
                 return true;
@@ -213,6 +215,8 @@ TEST_F(ComPort, CancelWritesEndsWritesTheDeviceDoesNotTakeUntilTheNextOpen)
     ConfigureLikeTheWorker(port);
     port.Open();
     std::thread canceller([&port] {
+        // Real time on purpose: the cancel should mostly find a write waiting in the system, and
+        // no event says one is; one that comes before the write has to wait ends it the same way.
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         port.CancelWrites();
     });

@@ -1,6 +1,7 @@
+#include "tests/support/listlister.h"
 #include "tests/worker/simrig.h"
 
-#include <future>
+#include <chrono>
 #include <gtest/gtest.h>
 
 namespace {
@@ -31,20 +32,20 @@ TEST(BringUp, GoodServerIsIdentifiedAndTheLinkChecked)
     EXPECT_EQ(rig.Port().Tag(), 1);
     EXPECT_TRUE(rig.Port().Active());
     EXPECT_EQ(rig.Port().Timeouts().ReadConstant(), 350);
-    EXPECT_EQ(rig.Port().DeviceName(), rig.Sim.SlaveName());
-    EXPECT_EQ(rig.Worker.Trace, GoodConnectTrace(rig.Sim.SlaveName(), DefaultIdentification()));
+    EXPECT_EQ(rig.Port().DeviceName(), rig.Line.DeviceName());
+    EXPECT_EQ(rig.Worker.Trace, GoodConnectTrace(rig.Line.DeviceName(), DefaultIdentification()));
 
     rig.Worker.CheckLink(rig.Port());
     EXPECT_TRUE(rig.Worker.LinkOk);
     EXPECT_EQ(rig.Worker.ResultCode(), 0);
-    EXPECT_EQ(rig.Worker.Trace,
-              GoodConnectTrace(rig.Sim.SlaveName(), DefaultIdentification()) + "<0\r>-1\r<0\r>0\r");
+    EXPECT_EQ(rig.Worker.Trace, GoodConnectTrace(rig.Line.DeviceName(), DefaultIdentification()) +
+                                    "<0\r>-1\r<0\r>0\r");
 
     // A second attempt with the port still held closes and reopens it, from scratch.
     rig.BringUp();
     EXPECT_EQ(rig.Worker.ResultCode(), 0);
     EXPECT_EQ(rig.Port().Tag(), 1);
-    EXPECT_EQ(rig.Worker.Trace, GoodConnectTrace(rig.Sim.SlaveName(), DefaultIdentification()));
+    EXPECT_EQ(rig.Worker.Trace, GoodConnectTrace(rig.Line.DeviceName(), DefaultIdentification()));
 }
 
 TEST(BringUp, SilentServerGivesTheSixTimeoutTrace)
@@ -53,7 +54,7 @@ TEST(BringUp, SilentServerGivesTheSixTimeoutTrace)
     rig.BringUp();
     EXPECT_EQ(rig.Worker.ResultCode(), 2);
     EXPECT_EQ(rig.Worker.Trace,
-              "USB" + rig.Sim.SlaveName() + "\r" + Repeat("<0\r>-1\r", 5) + "<128\r>-1\r");
+              "USB" + rig.Line.DeviceName() + "\r" + Repeat("<0\r>-1\r", 5) + "<128\r>-1\r");
     EXPECT_EQ(rig.Port().Timeouts().ReadConstant(), 50);
     EXPECT_EQ(rig.Port().Tag(), 1); // held open until the next attempt or an input page
 }
@@ -134,7 +135,7 @@ TEST(BringUp, ProbeAnsweredWith55)
         rig.BringUp();
         EXPECT_EQ(rig.Worker.ResultCode(), 0);
         EXPECT_EQ(rig.Worker.Trace.rfind(
-                      "USB" + rig.Sim.SlaveName() + "\r<0\r>85\r<85\r>-1\r<0\r>0\r", 0),
+                      "USB" + rig.Line.DeviceName() + "\r<0\r>85\r<85\r>-1\r<0\r>0\r", 0),
                   0u)
             << rig.Worker.Trace;
     }
@@ -153,12 +154,12 @@ TEST(BringUp, MissingDeviceLeavesOnlyTheAttemptStart)
 {
     TStageRig rig;
     TListLister gone(
-        std::vector<TUsbDevice>{{"USB\\VID_04D8&PID_FE88&REV_0100", "Sim (pts/no-such-pty)"}});
+        std::vector<TUsbDevice>{{"USB\\VID_04D8&PID_FE88&REV_0100", "Sim (ttySIMgone)"}});
     rig.Worker.FindServer(gone);
     EXPECT_EQ(rig.Worker.ResultCode(), 0);
     rig.Worker.BringUpLink();
     EXPECT_EQ(rig.Worker.ResultCode(), 2);
-    EXPECT_EQ(rig.Worker.Trace, "USB/dev/pts/no-such-pty\r");
+    EXPECT_EQ(rig.Worker.Trace, "USB/dev/ttySIMgone\r");
     EXPECT_EQ(rig.Port().Tag(), 0);
     EXPECT_FALSE(rig.Port().Active());
 }
@@ -167,26 +168,26 @@ TEST(BringUp, MissingDeviceLeavesOnlyTheAttemptStart)
 TEST(BringUp, PortHeldByAnotherProgramIsReportedToTheHostAsBusy)
 {
     TStageRig rig;
-    TComPort holder;
-    holder.SetDeviceName(rig.Sim.SlaveName());
+    TComPort holder(std::make_unique<TSimSerialPlatform>(rig.Line, rig.Clock));
+    holder.SetDeviceName(rig.Line.DeviceName());
     holder.Open();
     rig.BringUp();
     EXPECT_EQ(rig.Worker.ResultCode(), 2);
     using TFailure = std::pair<std::string, TComErrorKind>;
-    EXPECT_EQ(rig.Host.OpenFailures, (std::vector<TFailure>{{rig.Sim.SlaveName(), ekBusy}}));
+    EXPECT_EQ(rig.Host.OpenFailures, (std::vector<TFailure>{{rig.Line.DeviceName(), ekBusy}}));
 }
 
 TEST(BringUp, DiscoveryFailuresEndTheStageBeforeThePort)
 {
     TStageRig rig;
     TListLister none(std::vector<TUsbDevice>{
-        {"USB\\VID_04D8&PID_FE88&REV_0100", "Sim without port"}, SimDevice(rig.Sim)});
+        {"USB\\VID_04D8&PID_FE88&REV_0100", "Sim without port"}, SimDevice(rig.Line)});
     rig.Worker.FindServer(none);
     rig.Worker.BringUpLink();
     rig.Worker.CheckLink(rig.Port());
     EXPECT_EQ(rig.Worker.ResultCode(), 2);
     EXPECT_TRUE(rig.Worker.Trace.empty());
-    EXPECT_TRUE(rig.Sim.Server().ReceivedBytes().empty());
+    EXPECT_TRUE(rig.Line.FromTool().empty());
 }
 
 TEST(LinkCheck, EchoOfTheFirstByteIsACommunicationError)
@@ -199,7 +200,7 @@ TEST(LinkCheck, EchoOfTheFirstByteIsACommunicationError)
     EXPECT_EQ(rig.Worker.ResultCode(), 3);
     // The second byte is never sent.
     EXPECT_EQ(rig.Worker.Trace,
-              GoodConnectTrace(rig.Sim.SlaveName(), DefaultIdentification()) + "<0\r>0\r");
+              GoodConnectTrace(rig.Line.DeviceName(), DefaultIdentification()) + "<0\r>0\r");
 }
 
 // A server that stops taking bytes (a hung firmware, a stalled endpoint) must not hold the
@@ -212,7 +213,7 @@ TEST(StalledServer, WritesItNeverTakesFailWithinTheirBoundAndEndTheStage)
         rig.BringUp();
         EXPECT_EQ(rig.Worker.ResultCode(), 2);
         EXPECT_EQ(rig.Worker.Trace,
-                  "USB" + rig.Sim.SlaveName() +
+                  "USB" + rig.Line.DeviceName() +
                       "\r<0\r>0\r<0\r>-1\r!<0\r>-1\r<0\r>-1\r!<0\r>-1\r<128\r>-1\r");
     }
     {
@@ -223,8 +224,9 @@ TEST(StalledServer, WritesItNeverTakesFailWithinTheirBoundAndEndTheStage)
         rig.Worker.CheckLink(rig.Port());
         EXPECT_FALSE(rig.Worker.LinkOk);
         EXPECT_EQ(rig.Worker.ResultCode(), 3);
-        EXPECT_EQ(rig.Worker.Trace, GoodConnectTrace(rig.Sim.SlaveName(), DefaultIdentification()) +
-                                        "<0\r>-1\r!<0\r");
+        EXPECT_EQ(rig.Worker.Trace,
+                  GoodConnectTrace(rig.Line.DeviceName(), DefaultIdentification()) +
+                      "<0\r>-1\r!<0\r");
     }
 }
 
@@ -237,10 +239,10 @@ TEST(StalledServer, BackEndsAWriteItNeverTakesAtOnce)
     rig.Port().Timeouts().SetWriteConstant(0);
     rig.Port().Timeouts().SetWriteMultiplier(0);
     ASSERT_TRUE(rig.Worker.SendByte(rig.Port(), 0)); // taken by nobody: stays pending
-    auto blocked =
-        std::async(std::launch::async, [&rig] { return rig.Worker.SendByte(rig.Port(), 0); });
-    EXPECT_EQ(blocked.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
-    rig.Worker.RequestBack();
-    ASSERT_EQ(blocked.wait_for(std::chrono::seconds(30)), std::future_status::ready);
-    EXPECT_FALSE(blocked.get());
+    // The next byte waits for that write; the Back comes five seconds into the wait.
+    const TClock::TInstant backAt = rig.Clock.Now() + std::chrono::seconds(5);
+    rig.Clock.At(backAt, [&rig] { rig.Worker.RequestBack(); });
+    EXPECT_FALSE(rig.Worker.SendByte(rig.Port(), 0));
+    EXPECT_EQ(rig.Clock.Now(), backAt);
+    EXPECT_EQ(rig.Hangs(), 0);
 }

@@ -2,14 +2,13 @@
 
 #include <chrono>
 #include <gtest/gtest.h>
-#include <thread>
 
 namespace {
 
-// Opens the simulator's port the way bring-up leaves it, without the handshake.
+// Opens the server's port the way bring-up leaves it, without the handshake.
 void OpenPort(TStageRig& rig, std::int32_t timeoutMs)
 {
-    rig.Port().SetDeviceName(rig.Sim.SlaveName());
+    rig.Port().SetDeviceName(rig.Line.DeviceName());
     rig.Port().Timeouts().SetReadConstant(timeoutMs);
     rig.Port().Open();
     rig.Port().SetTag(1);
@@ -55,9 +54,7 @@ TEST(ByteExchange, TwoQueuedBytesCountAsNoAnswerAndStayQueued)
     TStageRig rig(TSimOptions{.StrayBytes = true}); // answers the probe with 0xFE, 0xFF, 0x00
     OpenPort(rig, 50);
     EXPECT_TRUE(rig.Worker.SendByte(rig.Port(), 0));
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (rig.Port().InputCount() < 3 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    rig.Clock.AdvanceTo(rig.Clock.Now() + std::chrono::milliseconds(20)); // all three are there
     ASSERT_EQ(rig.Port().InputCount(), 3);
     EXPECT_EQ(rig.Worker.ReceiveByte(rig.Port()), -1);
     EXPECT_EQ(rig.Worker.Trace, "<0\r>-1\r");
@@ -69,7 +66,7 @@ TEST(ByteExchange, ExchangeStopsAtTheFirstMissingAnswer)
     TStageRig rig;
     OpenPort(rig, 50);
     rig.Worker.LinkOk = true;
-    // The simulator answers 0x00 (a wake byte) but not 0x01.
+    // The server answers 0x00 (a wake byte) but not 0x01.
     rig.Worker.ExchangeBytes(rig.Port(), Frame({0, 1, 0}), "");
     EXPECT_EQ(rig.Worker.Trace, "<0\r>0\r<1\r>-1\r");
     EXPECT_TRUE(rig.Worker.Received.empty());
@@ -105,7 +102,7 @@ TEST(ByteExchange, BackStopsEveryOperationWithoutTouchingPortOrTrace)
     rig.Worker.Transact(Frame({4}), false, 0, reply);
     EXPECT_TRUE(reply.empty());
     EXPECT_TRUE(rig.Worker.Trace.empty());
-    EXPECT_TRUE(rig.Sim.Server().ReceivedBytes().empty());
+    EXPECT_TRUE(rig.Line.Offered().empty());
 }
 
 TEST(ByteExchange, VanishedDeviceIsALostLinkNotACrash)
@@ -113,7 +110,7 @@ TEST(ByteExchange, VanishedDeviceIsALostLinkNotACrash)
     TStageRig rig;
     OpenPort(rig, 50);
     rig.Worker.LinkOk = true;
-    rig.Sim.HangUp();
+    rig.Line.Unplug();
     EXPECT_EQ(rig.Worker.ReceiveByte(rig.Port()), -1);
     rig.Worker.ExchangeBytes(rig.Port(), Frame({0}), Frame({0}));
     EXPECT_FALSE(rig.Worker.LinkOk);
@@ -138,7 +135,7 @@ TEST(Transact, ShutdownAndBlockReadMatchTheWorkedExamples)
     EXPECT_TRUE(rig.Worker.LinkOk);
     EXPECT_EQ(reply, Frame({7}));
     EXPECT_EQ(rig.Worker.Trace, "<1 4 134 \r>1 3 7 \r");
-    EXPECT_TRUE(rig.Sim.Server().ShutdownSeen());
+    EXPECT_TRUE(rig.Line.ShutdownSeen());
 
     rig.Worker.Trace.clear();
     rig.Worker.Transact(Frame({255, 128}), true, 12, reply);
@@ -150,7 +147,7 @@ TEST(Transact, ShutdownAndBlockReadMatchTheWorkedExamples)
 
     rig.Worker.Transact(Frame({255, 255}), true, 12, reply);
     EXPECT_EQ(reply, static_cast<char>(76) + PatternImage().substr(127 * 12, 12));
-    EXPECT_EQ(rig.Sim.Server().Requests().back(), Frame({66, 255, 255, 134}));
+    EXPECT_EQ(rig.Line.Requests().back(), Frame({66, 255, 255, 134}));
 }
 
 TEST(Transact, UnfoldedReplyChecksumOfZeroDataIsAccepted)
@@ -195,11 +192,10 @@ TEST(Transact, BadRepliesClearTheLinkAndLeaveTheReplyEmpty)
             EXPECT_EQ(rig.Worker.Trace.rfind(sent + ">1 2 3 ", 0), 0u) << rig.Worker.Trace;
 
         // With the link lost, the next transaction sends nothing.
-        const auto before = rig.Sim.Server().ReceivedBytes().size();
+        const std::string before = rig.Line.Offered();
         rig.Worker.Transact(Frame({255, 130}), true, 12, reply);
         EXPECT_FALSE(rig.Worker.LinkOk);
         EXPECT_TRUE(reply.empty());
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        EXPECT_EQ(rig.Sim.Server().ReceivedBytes().size(), before);
+        EXPECT_EQ(rig.Line.Offered(), before);
     }
 }

@@ -5,10 +5,8 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
-using std::chrono::steady_clock;
 
 namespace {
 
@@ -26,6 +24,7 @@ public:
     std::filesystem::path TracePath() const override { return Base.TracePath(); }
     TComPort& SerIF() override { return Base.SerIF(); }
     bool ShutdownChecked() const override { return Base.ShutdownChecked(); }
+    TClock& Clock() override { return Base.Clock(); }
     void WakeMainThread() override { Base.WakeMainThread(); }
     void ShowPage() override { Base.ShowPage(); }
     void AddRecent() override { Base.AddRecent(); }
@@ -40,7 +39,29 @@ private:
     TTestHost& Base;
 };
 
-// The real worker loop and stages against the simulator, driven like the window drives it.
+// A server on a simulated line and the real worker loop and stages on a host whose port is the
+// line's, driven like the window drives it, in simulated time.
+struct TReadOutRig
+{
+    TReadOutRig(TSimOptions options, const fs::path& ini, int backAtPercent)
+        : Line(Clock, TSimLine::Paced(std::move(options))),
+          Host(ini.string(), std::make_unique<TSimSerialPlatform>(Line, Clock), Clock),
+          Window(Host), Worker(Window, MakeSerialStages(std::make_unique<TSimLister>(Line)))
+    {
+        Window.BackAtPercent = backAtPercent;
+        Host.Attach(Worker);
+    }
+    ~TReadOutRig() { Host.Close(); }
+    TReadOutRig(const TReadOutRig&) = delete;
+    TReadOutRig& operator=(const TReadOutRig&) = delete;
+
+    TSimClock Clock;
+    TSimLine Line;
+    TTestHost Host;
+    TProgressHost Window;
+    TSerThread Worker;
+};
+
 class ReadOut : public ::testing::Test
 {
 protected:
@@ -50,28 +71,13 @@ protected:
         TraceFile = Dir / "srvdiag.ERR";
     }
 
-    void TearDown() override
-    {
-        if (Worker) {
-            Host->Close();
-            Worker.reset();
-        }
-        Window.reset();
-        Host.reset();
-        Sim.reset();
-    }
-
     // Starts the window and worker, then goes to page 5 as the user would.
     void Connect(TSimOptions options, const std::string& dumpName, bool shutdown = false)
     {
-        Sim = std::make_unique<TSimPty>(std::move(options));
-        Host = std::make_unique<TTestHost>((Dir / "srvdiag.INI").string());
-        Window = std::make_unique<TProgressHost>(*Host);
-        Window->BackAtPercent = BackAtPercent;
-        Worker =
-            std::make_unique<TSerThread>(*Window, MakeSerialStages(std::make_unique<TListLister>(
-                                                      std::vector<TUsbDevice>{SimDevice(*Sim)})));
-        Host->Attach(*Worker);
+        Rig.reset();
+        Rig = std::make_unique<TReadOutRig>(std::move(options), Dir / "srvdiag.INI", BackAtPercent);
+        Host = &Rig->Host;
+        Line = &Rig->Line;
         Host->Start();
         ASSERT_TRUE(Host->ServeUntilParked());
         Host->Next();
@@ -90,14 +96,13 @@ protected:
     void Settle()
     {
         ASSERT_TRUE(Host->Serve(
-            [this] { return Worker->Suspended() && Host->Page() != 5 && Host->Page() != 6; },
-            std::chrono::seconds(30)));
+            [this] { return Rig->Worker.Suspended() && Host->Page() != 5 && Host->Page() != 6; }));
     }
 
     std::vector<int> SecondBytes() const
     {
         std::vector<int> blocks;
-        for (const std::string& frame : Sim->Server().Requests())
+        for (const std::string& frame : Line->Requests())
             if (frame.size() == 4)
                 blocks.push_back(static_cast<unsigned char>(frame[2]));
         return blocks;
@@ -107,10 +112,9 @@ protected:
     const fs::path Dir = Scratch.Path();
     fs::path Dump, TraceFile;
     int BackAtPercent = -1;
-    std::unique_ptr<TSimPty> Sim;
-    std::unique_ptr<TTestHost> Host;
-    std::unique_ptr<TProgressHost> Window;
-    std::unique_ptr<TSerThread> Worker;
+    std::unique_ptr<TReadOutRig> Rig;
+    TTestHost* Host = nullptr;
+    TSimLine* Line = nullptr;
 };
 
 } // namespace
@@ -125,7 +129,7 @@ TEST_F(ReadOut, FullReadOutWritesTheImageAndUpdatesTheRecentList)
     for (int b = 128; b <= 255; ++b)
         expectedBlocks.push_back(b);
     EXPECT_EQ(SecondBytes(), expectedBlocks);
-    EXPECT_EQ(Sim->Server().Requests().size(), 128u); // no shutdown frame
+    EXPECT_EQ(Line->Requests().size(), 128u); // no shutdown frame
     std::vector<std::uint8_t> percents;
     for (int p = 1; p <= 100; ++p)
         percents.push_back(static_cast<std::uint8_t>(p));
@@ -140,10 +144,10 @@ TEST_F(ReadOut, ShutdownFrameGoesFirstWhenTicked)
     Connect({}, Dump.string(), true);
     Settle();
     EXPECT_EQ(Host->Page(), 7);
-    const auto requests = Sim->Server().Requests();
+    const auto requests = Line->Requests();
     ASSERT_EQ(requests.size(), 129u);
     EXPECT_EQ(requests[0], std::string("\x01\x04\x86", 3));
-    EXPECT_TRUE(Sim->Server().ShutdownSeen());
+    EXPECT_TRUE(Line->ShutdownSeen());
     EXPECT_EQ(ReadFile(Dump), PatternImage());
 }
 
@@ -153,7 +157,7 @@ TEST_F(ReadOut, RefusedShutdownReadsNothingAndKeepsTheOldDump)
     Connect(TSimOptions{.RefuseShutdown = true}, Dump.string(), true);
     Settle();
     EXPECT_EQ(Host->Page(), 10);
-    EXPECT_EQ(Sim->Server().Requests().size(), 1u);
+    EXPECT_EQ(Line->Requests().size(), 1u);
     EXPECT_EQ(ReadFile(Dump), "old");
     const std::string trace = ReadFile(TraceFile);
     const std::string tail = "\r<1 4 134 \r>1 3 21 \r";
@@ -173,13 +177,11 @@ TEST_F(ReadOut, FailureAtBlock50KeepsTheOldDump)
         Settle();
         EXPECT_EQ(Host->Page(), 10);
         EXPECT_EQ(ReadFile(Dump), "old");
-        EXPECT_EQ(Sim->Server().BlocksServed().size(), 50u);
+        EXPECT_EQ(Line->BlocksServed().size(), 50u);
         const std::string trace = ReadFile(TraceFile);
         EXPECT_NE(trace.find("\r<66 255 178 "), std::string::npos);
         EXPECT_EQ(trace.find("\r<66 255 179 "), std::string::npos);
         EXPECT_EQ(Host->RecentAdds, 0);
-        Host->Close();
-        Worker.reset();
     }
 }
 
@@ -191,16 +193,14 @@ TEST_F(ReadOut, ConnectFailuresEndOnTheirPagesWithTheTraceFile)
     std::string timeouts;
     for (int i = 0; i < 5; ++i)
         timeouts += "<0\r>-1\r";
-    EXPECT_EQ(ReadFile(TraceFile), "USB" + Sim->SlaveName() + "\r" + timeouts + "<128\r>-1\r");
+    EXPECT_EQ(ReadFile(TraceFile), "USB" + Line->DeviceName() + "\r" + timeouts + "<128\r>-1\r");
     EXPECT_FALSE(fs::exists(Dump));
-    Host->Close();
-    Worker.reset();
 
     Connect(TSimOptions{.EchoFirstLinkCheck = true}, Dump.string());
     Settle();
     EXPECT_EQ(Host->Page(), 10);
     EXPECT_EQ(ReadFile(TraceFile),
-              GoodConnectTrace(Sim->SlaveName(), DefaultIdentification()) + "<0\r>0\r");
+              GoodConnectTrace(Line->DeviceName(), DefaultIdentification()) + "<0\r>0\r");
 }
 
 TEST_F(ReadOut, RejectedServersEndOnServerNotFound)
@@ -214,10 +214,8 @@ TEST_F(ReadOut, RejectedServersEndOnServerNotFound)
         Connect(options, Dump.string());
         Settle();
         EXPECT_EQ(Host->Page(), 9);
-        EXPECT_EQ(ReadFile(TraceFile).rfind("USB" + Sim->SlaveName() + "\r<0\r>", 0), 0u);
+        EXPECT_EQ(ReadFile(TraceFile).rfind("USB" + Line->DeviceName() + "\r<0\r>", 0), 0u);
         EXPECT_FALSE(fs::exists(Dump));
-        Host->Close();
-        Worker.reset();
     }
 }
 
@@ -228,7 +226,7 @@ TEST_F(ReadOut, BackAfter20BlocksLeaves240Bytes)
     Settle();
     EXPECT_EQ(Host->Page(), 3);
     EXPECT_EQ(ReadFile(Dump), PatternImage().substr(0, 240));
-    EXPECT_EQ(Sim->Server().Requests().size(), 20u);
+    EXPECT_EQ(Line->Requests().size(), 20u);
     EXPECT_TRUE(fs::exists(TraceFile));
     EXPECT_EQ(Host->RecentAdds, 0);
 }
@@ -245,10 +243,8 @@ TEST_F(ReadOut, BadOutputFileIsFoundAfterTheWholeRead)
         Connect({}, name.string());
         Settle();
         EXPECT_EQ(Host->Page(), 8);
-        EXPECT_EQ(Sim->Server().BlocksServed().size(), 128u);
+        EXPECT_EQ(Line->BlocksServed().size(), 128u);
         EXPECT_EQ(Host->RecentAdds, 0);
-        Host->Close();
-        Worker.reset();
     }
     EXPECT_TRUE(fs::is_fifo(fifo));
 }
