@@ -24,21 +24,12 @@ std::string BlockFrame(int block)
 // The frame of a block's request without its poll bytes.
 const std::size_t BlockRequestLength = RequestFrame(ReadRequest(0), true).size();
 
-std::string Hex(int value)
-{
-    if (value < 0)
-        return "none";
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02X", value & 0xFF);
-    return text;
-}
-
 // A byte as the decoded lines show it: hex, and the character for an identification character.
 std::string Shown(int value)
 {
     if (IsIdentificationChar(value))
-        return Hex(value) + " '" + static_cast<char>(value) + "'";
-    return Hex(value);
+        return ByteHex(value) + " '" + static_cast<char>(value) + "'";
+    return ByteHex(value);
 }
 
 std::string HexRun(const std::string& bytes, std::size_t from, std::size_t count)
@@ -67,7 +58,7 @@ std::string ShownText(const std::string& text)
     for (char c : text) {
         const auto b = static_cast<std::uint8_t>(c);
         if (b < 0x20 || b >= 0x7F)
-            shown += (shown.empty() ? "" : " ") + Hex(b) + " ";
+            shown += (shown.empty() ? "" : " ") + ByteHex(b) + " ";
         else
             shown += c;
     }
@@ -216,7 +207,8 @@ struct TTraceWalker::TState
         if (Phase == TPhase::Started)
             Phase = TPhase::Probe;
         if (entry.Value != ByteDue())
-            return Bad("byte " + Hex(entry.Value) + " sent where " + Hex(ByteDue()) + " is due");
+            return Bad("byte " + ByteHex(entry.Value) + " sent where " + ByteHex(ByteDue()) +
+                       " is due");
         AwaitingByte = true;
         SentValue = entry.Value;
         SentFailed = entry.Failed;
@@ -228,7 +220,7 @@ struct TTraceWalker::TState
             AwaitingByte = false;
             const int step = Phase == TPhase::Link1 ? 1 : 2;
             Emit(TTraceStage::LinkCheck, step, -1, false, SentEntry,
-                 "link check " + std::to_string(step) + ": sent " + Hex(LinkByte::LinkCheck) +
+                 "link check " + std::to_string(step) + ": sent " + ByteHex(LinkByte::LinkCheck) +
                      " - write failed");
             if (Phase == TPhase::Link1)
                 Phase = TPhase::Link2; // the second byte decides
@@ -239,7 +231,7 @@ struct TTraceWalker::TState
 
     std::string Sent() const
     {
-        return "sent " + Hex(SentValue) + (SentFailed ? " (write failed)" : "");
+        return "sent " + ByteHex(SentValue) + (SentFailed ? " (write failed)" : "");
     }
 
     void TakeByteReceived(int r)
@@ -253,13 +245,13 @@ struct TTraceWalker::TState
             Answered(r, TTraceStage::Probe, 0);
             if (r == LinkByte::ProbeAnswer) {
                 Emit(TTraceStage::Probe, 0, -1, true, at,
-                     "probe: " + Sent() + ", received " + Hex(LinkByte::ProbeAnswer) +
+                     "probe: " + Sent() + ", received " + ByteHex(LinkByte::ProbeAnswer) +
                          ": the server is identifying, probing on");
                 Phase = TPhase::ProbeContinuation;
                 Count = 0;
             } else {
                 Emit(TTraceStage::Probe, 0, -1, true, at,
-                     "probe: " + Sent() + ", received " + Hex(r) + ": waking follows");
+                     "probe: " + Sent() + ", received " + ByteHex(r) + ": waking follows");
                 Phase = TPhase::Wake;
                 Count = LinkByte::WakeCounterStart;
             }
@@ -274,7 +266,7 @@ struct TTraceWalker::TState
                 Count = LinkByte::WakeCounterStart;
             } else if (!IsIdentificationChar(r)) {
                 Emit(TTraceStage::Probe, Count, -1, false, at,
-                     head + ", received " + Hex(r) +
+                     head + ", received " + ByteHex(r) +
                          ": not an identification character, bring-up ends");
                 Fail(TTraceStage::Probe, TTraceFault::ProbeOutOfStep, 0, -1, -1, r);
             } else if (Count == LinkByte::MostProbeContinuations) {
@@ -295,11 +287,12 @@ struct TTraceWalker::TState
                               r == LinkByte::WakeAnswer;
             std::string text = "wake " + std::to_string(exchange) + ": " + Sent() + ", ";
             if (r == LinkByte::WakeAnswer)
-                text += "received " + Hex(r) + ": awake";
+                text += "received " + ByteHex(r) + ": awake";
             else if (r < 0)
                 text += stop ? "no answer: identification follows" : "no answer (tolerated)";
             else
-                text += "received " + Hex(r) + (stop ? ": identification follows" : ": waking on");
+                text +=
+                    "received " + ByteHex(r) + (stop ? ": identification follows" : ": waking on");
             Emit(TTraceStage::Wake, exchange, -1, r >= 0, at, text);
             if (stop) {
                 Phase = TPhase::Identification;
@@ -316,7 +309,7 @@ struct TTraceWalker::TState
                 Phase = TPhase::Link2;
             } else {
                 Emit(TTraceStage::LinkCheck, 1, -1, false, at,
-                     "link check 1: " + Sent() + ", expected no answer, received " + Hex(r) +
+                     "link check 1: " + Sent() + ", expected no answer, received " + ByteHex(r) +
                          " - echoed");
                 Fail(TTraceStage::LinkCheck, TTraceFault::Echo, 1, -1, -1, r);
             }
@@ -326,8 +319,8 @@ struct TTraceWalker::TState
             // The server echoes the second link-check byte.
             const bool echoed = r == LinkByte::LinkCheck;
             Emit(TTraceStage::LinkCheck, 2, -1, echoed, at,
-                 "link check 2: " + Sent() + ", expected " + Hex(LinkByte::LinkCheck) +
-                     ", received " + Hex(r) + (echoed ? " - ok" : " - wrong"));
+                 "link check 2: " + Sent() + ", expected " + ByteHex(LinkByte::LinkCheck) +
+                     ", received " + ByteHex(r) + (echoed ? " - ok" : " - wrong"));
             if (echoed)
                 Phase = TPhase::Frames;
             else
@@ -349,7 +342,7 @@ struct TTraceWalker::TState
         const bool ok = IdentificationAnswerOk(step, r);
         std::string expected = step == 1 ? "0x01..0xFF" : "an identification character";
         if (required >= 0)
-            expected = Hex(required);
+            expected = ByteHex(required);
         Emit(TTraceStage::Identification, step, -1, ok, at,
              "identification step " + std::to_string(step) + ": " + Sent() + ", expected " +
                  expected + ", received " + Shown(r) + (ok ? " - ok" : " - wrong"));
@@ -452,8 +445,8 @@ struct TTraceWalker::TState
                            HexRun(answer, 0, BlockAcks.size()) + ", expected " +
                            HexRun(BlockAcks, 0, BlockAcks.size());
         if (acksOk)
-            text += ", checksum received " + Hex(received) + " computed " + Hex(sum) + ", data " +
-                    HexRun(answer, BlockAcks.size() + 1, ReadOut::BlockSize);
+            text += ", checksum received " + ByteHex(received) + " computed " + ByteHex(sum) +
+                    ", data " + HexRun(answer, BlockAcks.size() + 1, ReadOut::BlockSize);
         text += acksOk && sumOk ? " - ok" : " - wrong";
         Emit(TTraceStage::Block, 0, block, acksOk && sumOk, at, text);
         if (!acksOk) {
@@ -601,4 +594,13 @@ TTraceWalk WalkTrace(const std::string& trace)
     walk.Verdict = walker.Verdict();
     walk.Error = walker.Error();
     return walk;
+}
+
+std::string ByteHex(int value)
+{
+    if (value < 0)
+        return "none";
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", value & 0xFF);
+    return text;
 }

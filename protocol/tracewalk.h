@@ -83,6 +83,9 @@ struct TTraceWalk
                                       // walk up to the bad entry
 };
 
+// A byte as the walk names it: "0x3F", or "none" for no byte (-1).
+std::string ByteHex(int value);
+
 // Walks a whole trace (the trace file's bytes).
 TTraceWalk WalkTrace(const std::string& trace);
 

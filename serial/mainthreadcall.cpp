@@ -7,11 +7,6 @@ void TMainThreadGate::SetDispatcher(std::shared_ptr<TMainThreadDispatcher> dispa
     Dispatcher = std::move(dispatcher);
 }
 
-bool TMainThreadGate::HasDispatcher() const
-{
-    return Dispatcher != nullptr;
-}
-
 bool TMainThreadGate::OffMainThread() const
 {
     return Dispatcher != nullptr && !Dispatcher->IsMainThread();

@@ -25,7 +25,6 @@ class TMainThreadGate
 {
 public:
     void SetDispatcher(std::shared_ptr<TMainThreadDispatcher> dispatcher);
-    bool HasDispatcher() const;
     // True when a dispatcher is set and the caller is not on its main thread.
     bool OffMainThread() const;
 

@@ -11,28 +11,6 @@ std::string Pick(std::uint8_t lang, const char* english, const char* dutch)
     return lang == 1 ? dutch : english;
 }
 
-// The identification text as a person reads it: its first byte, 0x11 for a server, is not a
-// character and shows only when it is something else.
-std::string Printable(const std::string& idText)
-{
-    std::string text;
-    for (std::size_t i = 0; i < idText.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(idText[i]);
-        if (i == 0 && byte == 0x11)
-            continue;
-        if (byte >= 0x20 && byte < 0x7F) {
-            text += static_cast<char>(byte);
-        } else {
-            static const char hex[] = "0123456789ABCDEF";
-            text += "<0x";
-            text += hex[byte >> 4];
-            text += hex[byte & 0x0F];
-            text += '>';
-        }
-    }
-    return text;
-}
-
 // "; servers present: /dev/ttyACM0, (no port)" or "; no server is present".
 std::string PresentServersText(const std::vector<TServerEntry>& present, std::uint8_t lang)
 {
@@ -77,10 +55,10 @@ std::string ListLine(const TListedServer& server, std::uint8_t lang)
         return line;
     line += '\t';
     if (server.Accepted)
-        return line + Printable(server.IdText);
+        return line + ReadableIdText(server.IdText, false);
     line += Pick(lang, "not identified", "niet herkend");
     if (!server.IdText.empty())
-        line += " (" + Printable(server.IdText) + ")";
+        line += " (" + ReadableIdText(server.IdText, false) + ")";
     return line;
 }
 

@@ -64,11 +64,6 @@ TExchangeObserver* TCliHost::ExchangeObserver()
     return Log.get();
 }
 
-TTraceVerdict TCliHost::ExchangeVerdict() const
-{
-    return Log->Verdict();
-}
-
 void TCliHost::ServeWorker()
 {
     if (Args.Verbose)

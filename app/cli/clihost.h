@@ -84,10 +84,6 @@ public:
     // A progress bar is on the terminal and its line not ended.
     bool ProgressOnScreen() const { return Progress.Shown(); }
     const TRunFacts& Facts() const { return RunFacts; } // complete once the loop has quit
-    // Where and why the exchange stopped, as the protocol log followed it live (a device that
-    // went away is told apart from a missing answer there, which the trace alone cannot do).
-    // Final once the loop has quit.
-    TTraceVerdict ExchangeVerdict() const;
     // Main thread, before the loop first serves the worker.
     void SetRunHooks(TCliRunHooks hooks) { Hooks = std::move(hooks); }
 

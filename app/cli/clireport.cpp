@@ -18,29 +18,6 @@
 
 namespace {
 
-// The identification text as a person reads it: its first byte, 0x11 for a server, is not a
-// character and shows only when it is something else; other bytes outside printable ASCII
-// as <0xNN>.
-std::string ReadableIdText(const std::string& idText)
-{
-    static const char hex[] = "0123456789ABCDEF";
-    std::string text;
-    for (std::size_t i = 0; i < idText.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(idText[i]);
-        if (i == 0 && byte == 0x11)
-            continue;
-        if (byte >= 0x20 && byte < 0x7F && byte != '"') {
-            text += static_cast<char>(byte);
-        } else {
-            text += "<0x";
-            text += hex[byte >> 4];
-            text += hex[byte & 0x0F];
-            text += '>';
-        }
-    }
-    return "\"" + text + "\"";
-}
-
 // Why the server on the port was not taken, as a technician acts on it.
 std::string NotFoundOnPortText(const TRunFacts& facts, const std::string& port,
                                const TStopPoint& stop, std::uint8_t lang)
@@ -50,7 +27,7 @@ std::string NotFoundOnPortText(const TRunFacts& facts, const std::string& port,
     if (v.Fault == TTraceFault::NoAnswer && v.Stage == TTraceStage::Probe)
         return CliText(cmSilentServer, lang, {port});
     if (v.Fault == TTraceFault::IdentMismatch)
-        return CliText(cmWrongIdentification, lang, {port, ReadableIdText(facts.ServerId)});
+        return CliText(cmWrongIdentification, lang, {port, ReadableIdText(facts.ServerId, true)});
     return CliText(cmNotFoundOn, lang, {port, stop.Text});
 }
 
@@ -254,4 +231,24 @@ std::string ReportJson(const TReadReport& report)
             json.AddNull("trace");
     }
     return json.Text();
+}
+
+std::string ReadableIdText(const std::string& idText, bool quoted)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string text;
+    for (std::size_t i = 0; i < idText.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(idText[i]);
+        if (i == 0 && byte == 0x11)
+            continue;
+        if (byte >= 0x20 && byte < 0x7F && !(quoted && byte == '"')) {
+            text += static_cast<char>(byte);
+        } else {
+            text += "<0x";
+            text += hex[byte >> 4];
+            text += hex[byte & 0x0F];
+            text += '>';
+        }
+    }
+    return quoted ? "\"" + text + "\"" : text;
 }

@@ -39,6 +39,11 @@ struct TReadReport
 // The version of the --json object's layout, raised when a field changes its meaning or goes.
 inline constexpr int ReportSchemaVersion = 1;
 
+// The identification text as a person reads it: its first byte, 0x11 for a server, is not a
+// character and shows only when it is something else; other bytes outside printable ASCII as
+// <0xNN>. Quoted, it stands in double quotes and a double quote inside is written <0x22>.
+std::string ReadableIdText(const std::string& idText, bool quoted);
+
 // The command that explains a trace: plain "srvdiag-cli explain" for the program's own trace
 // (explain takes the most recent one), else with the trace's name, quoted where a shell needs it.
 std::string ExplainCommandText(const std::string& tracePath, bool ownTrace);

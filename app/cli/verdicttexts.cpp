@@ -1,17 +1,6 @@
 #include "app/cli/verdicttexts.h"
 
-#include <cstdio>
-
 namespace {
-
-std::string Hex(int value)
-{
-    if (value < 0)
-        return "none";
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02X", value & 0xFF);
-    return text;
-}
 
 // What the verdict's stage is called in a sentence: "block 50", "identification step 4".
 std::string StagePhrase(const TTraceVerdict& v, bool dutch)
@@ -45,15 +34,15 @@ std::string VerdictText(const TTraceVerdict& v, std::uint8_t langIndex)
     const std::string at = StagePhrase(v, nl);
     const auto instead = [&](const std::string& what) {
         if (v.Expected < 0 && v.Stage == TTraceStage::Identification && v.Step == 1)
-            return what + " (" + Hex(v.Received) + (nl ? " in plaats van " : " instead of ") +
+            return what + " (" + ByteHex(v.Received) + (nl ? " in plaats van " : " instead of ") +
                    "0x01..0xFF)";
         if (v.Expected < 0 && v.Stage == TTraceStage::Identification)
-            return what + " (" + Hex(v.Received) +
+            return what + " (" + ByteHex(v.Received) +
                    (nl ? ", geen identificatieteken)" : ", not an identification character)");
         if (v.Expected < 0)
-            return what + " (" + Hex(v.Received) + ")";
-        return what + " (" + Hex(v.Received) + (nl ? " in plaats van " : " instead of ") +
-               Hex(v.Expected) + ")";
+            return what + " (" + ByteHex(v.Received) + ")";
+        return what + " (" + ByteHex(v.Received) + (nl ? " in plaats van " : " instead of ") +
+               ByteHex(v.Expected) + ")";
     };
     switch (v.Fault) {
     case TTraceFault::None:

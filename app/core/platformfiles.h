@@ -9,12 +9,9 @@
 // The file operations whose safe form differs between systems (platformfiles_linux.cpp,
 // platformfiles_win32.cpp).
 
-// The content of a regular file of at most limit bytes. No value when it is missing, cannot be
-// read, is anything but a regular file (a FIFO, a device: the open never waits) or is longer.
-std::optional<std::string> ReadRegularFile(const std::filesystem::path& path, std::size_t limit);
-
 // The start of a regular file: its first bytes, at most limit of them, and whether they are the
-// whole file. No value when it is missing, cannot be read or is anything but a regular file.
+// whole file. No value when it is missing, cannot be read or is anything but a regular file (a
+// FIFO, a device: the open never waits).
 struct TFileStart
 {
     std::string Content;

@@ -203,14 +203,6 @@ std::optional<TFileStart> ReadRegularFileStart(const std::filesystem::path& path
     }
 }
 
-std::optional<std::string> ReadRegularFile(const std::filesystem::path& path, std::size_t limit)
-{
-    std::optional<TFileStart> start = ReadRegularFileStart(path, limit);
-    if (!start || !start->Whole)
-        return std::nullopt;
-    return std::move(start->Content);
-}
-
 bool ReplaceRegularFile(const std::filesystem::path& path, const std::string& content)
 {
     std::string error;

@@ -39,27 +39,12 @@ std::string SystemReason(DWORD code)
 
 } // namespace
 
-std::optional<std::string> ReadRegularFile(const std::filesystem::path& path, std::size_t limit)
-{
-    if (NamesADevice(path))
-        return std::nullopt;
-    THandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size{};
-    if (!file.Valid() || !IsRegularFile(file.Value) || !GetFileSizeEx(file.Value, &size) ||
-        static_cast<unsigned long long>(size.QuadPart) > limit)
-        return std::nullopt;
-    std::string content(static_cast<std::size_t>(size.QuadPart), '\0');
-    DWORD got = 0;
-    if (!content.empty() &&
-        (!ReadFile(file.Value, content.data(), static_cast<DWORD>(content.size()), &got, nullptr) ||
-         got != content.size()))
-        return std::nullopt;
-    return content;
-}
-
 std::optional<TFileStart> ReadRegularFileStart(const std::filesystem::path& path, std::size_t limit)
 {
+    // A device name is refused before anything is opened: even an open raises a serial port's
+    // modem lines.
+    if (NamesADevice(path))
+        return std::nullopt;
     THandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid() || !IsRegularFile(file.Value))

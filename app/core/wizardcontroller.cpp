@@ -113,11 +113,10 @@ void TWizardController::AddRecent()
     const std::string name = View.FileName();
     if (name.empty())
         return; // the settings file could not hold it: the list stays as it is
-    TRecentFiles items = View.RecentFiles();
-    ::AddRecent(items, name, [this](const std::string& a, const std::string& b) {
+    ::AddRecent(Recent, name, [this](const std::string& a, const std::string& b) {
         return View.SameFileName(a, b);
     });
-    View.SetRecentFiles(items);
+    View.SetRecentFiles(Recent);
 }
 
 std::filesystem::path TWizardController::TracePath() const
@@ -142,13 +141,14 @@ void TWizardController::LoadSettings()
     View.RestorePosition(settings->Left, settings->Top);
     View.SetShutdownChecked(settings->Shutdown);
     ShutdownOn.store(settings->Shutdown);
-    View.SetRecentFiles(settings->RecentFiles);
+    Recent = settings->RecentFiles;
+    View.SetRecentFiles(Recent);
 }
 
 void TWizardController::SaveSettings()
 {
     // A settings file that cannot be written is given up silently; closing goes on.
     const TWindowPos position = View.Position();
-    SaveSettingsFile(Paths.IniPath, FormatSettings(position.Left, position.Top,
-                                                   View.ShutdownChecked(), View.RecentFiles()));
+    SaveSettingsFile(Paths.IniPath,
+                     FormatSettings(position.Left, position.Top, ShutdownOn.load(), Recent));
 }

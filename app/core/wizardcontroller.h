@@ -45,13 +45,11 @@ public:
     // The output file name in the file box, as the settings file keeps it and as the worker's path.
     virtual std::string FileName() const = 0;
     virtual std::filesystem::path FilePath() const = 0;
-    // The file box's list; setting it selects the first item, when there is one.
-    virtual TRecentFiles RecentFiles() const = 0;
+    // Replaces the file box's list and selects its first item, when there is one.
     virtual void SetRecentFiles(const TRecentFiles& items) = 0;
     // Whether two names are the same file to the user, as the platform compares names.
     virtual bool SameFileName(const std::string& a, const std::string& b) const = 0;
-
-    virtual bool ShutdownChecked() const = 0;
+    // The user's own clicks go the other way, to TWizardController::ShutdownChanged.
     virtual void SetShutdownChecked(bool checked) = 0;
     virtual TWindowPos Position() const = 0;
     // Moves the window where the settings file put it, then back into sight if no screen shows it.
@@ -125,9 +123,10 @@ private:
     // The worker reads these from its own thread; it is declared last so that it ends first.
     std::atomic<TPage> PageValue{pgNotStarted};
     std::uint8_t LangIndexValue = 0;
-    TFilePaths Paths; // fixed before the worker starts
+    TFilePaths Paths;    // fixed before the worker starts
+    TRecentFiles Recent; // the file box's list, as loaded and as AddRecent left it
     std::unique_ptr<TComPort> Port;
     std::atomic<bool> NextOn{true};      // copy of NextBut's enabled state
-    std::atomic<bool> ShutdownOn{false}; // copy of ShutdnChk's check
+    std::atomic<bool> ShutdownOn{false}; // ShutdnChk's check, as loaded and as the user set it
     std::unique_ptr<TSerThread> WorkerThread;
 };

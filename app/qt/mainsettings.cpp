@@ -23,61 +23,25 @@ bool Decodes(const std::string& bytes)
            QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
-// Names that decode are compared as the user reads them, without regard to letter case in any
-// script; a name that does not decode only equals itself apart from the case of A to Z.
-bool SameName(const std::string& a, const std::string& b)
-{
-    if (Decodes(a) && Decodes(b))
-        return Shown(a).compare(Shown(b), Qt::CaseInsensitive) == 0;
-    return SameNameIgnoringAsciiCase(a, b);
-}
-
-// The name behind item i: its bytes, or its text for an item added without them.
-std::string ItemName(const QComboBox& box, int i)
-{
-    const QVariant bytes = box.itemData(i);
-    if (bytes.isValid())
-        return bytes.toByteArray().toStdString();
-    return QFile::encodeName(box.itemText(i)).toStdString();
-}
-
-TRecentFiles ItemBytes(const QComboBox& box)
-{
-    TRecentFiles items;
-    for (int i = 0; i < box.count(); ++i)
-        items.push_back(ItemName(box, i));
-    return items;
-}
-
-void SetItems(QComboBox& box, const TRecentFiles& items)
-{
-    for (const std::string& name : items)
-        box.addItem(Shown(name), QByteArray(name.data(), static_cast<qsizetype>(name.size())));
-}
-
 } // namespace
-
-TRecentFiles TMain::RecentFiles() const
-{
-    return ItemBytes(*FileCombo);
-}
 
 void TMain::SetRecentFiles(const TRecentFiles& items)
 {
     FileCombo->clear();
-    SetItems(*FileCombo, items);
+    for (const std::string& name : items)
+        FileCombo->addItem(Shown(name),
+                           QByteArray(name.data(), static_cast<qsizetype>(name.size())));
     if (FileCombo->count() > 0)
         FileCombo->setCurrentIndex(0);
 }
 
+// Names that decode are compared as the user reads them, without regard to letter case in any
+// script; a name that does not decode only equals itself apart from the case of A to Z.
 bool TMain::SameFileName(const std::string& a, const std::string& b) const
 {
-    return SameName(a, b);
-}
-
-bool TMain::ShutdownChecked() const
-{
-    return ShutdnChk->isChecked();
+    if (Decodes(a) && Decodes(b))
+        return Shown(a).compare(Shown(b), Qt::CaseInsensitive) == 0;
+    return SameNameIgnoringAsciiCase(a, b);
 }
 
 void TMain::SetShutdownChecked(bool checked)
@@ -89,6 +53,6 @@ std::string TMain::FileName() const
 {
     const int index = FileCombo->currentIndex();
     if (index >= 0 && FileCombo->currentText() == FileCombo->itemText(index))
-        return ItemName(*FileCombo, index);
+        return FileCombo->itemData(index).toByteArray().toStdString();
     return QFile::encodeName(FileCombo->currentText()).toStdString();
 }

@@ -25,26 +25,11 @@ QString Text(const std::string& bytes)
 
 } // namespace
 
-TMain::TMain(QWidget* parent)
-    : TMain(MakeSystemStages(), QCoreApplication::applicationFilePath(), parent)
-{
-}
-
-TMain::TMain(std::unique_ptr<TStages> stages, const QString& programPath, QWidget* parent)
-    : TMain(std::move(stages), programPath, nullptr, SteadyClock(), parent)
-{
-}
+TMain::TMain() : TMain(MakeSystemStages(), QCoreApplication::applicationFilePath()) {}
 
 TMain::TMain(std::unique_ptr<TStages> stages, const QString& programPath,
              std::unique_ptr<TSerialPlatform> platform, TClock& clock)
-    : TMain(std::move(stages), programPath, std::move(platform), clock, nullptr)
-{
-}
-
-TMain::TMain(std::unique_ptr<TStages> stages, const QString& programPath,
-             std::unique_ptr<TSerialPlatform> platform, TClock& clock, QWidget* parent)
-    : QWidget(parent),
-      Wizard(
+    : Wizard(
           *this, std::move(stages),
           [programPath] {
               return ProgramFilePaths(QFile::encodeName(programPath).toStdString(),
@@ -97,11 +82,6 @@ void TMain::closeEvent(QCloseEvent* event)
 {
     DoClos();
     event->accept();
-}
-
-void TMain::DoQuit()
-{
-    close();
 }
 
 void TMain::DoLang()

@@ -4,7 +4,6 @@
 #include "app/qt/toolkittranslation.h"
 
 #include <QWidget>
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -19,10 +18,6 @@ class QGroupBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
-class TComPort;
-class TSerialPlatform;
-class TSerThread;
-class TStages;
 
 // The program's one window on Linux: the wizard's view in Qt widgets. The wizard itself, and the
 // worker's host, is its TWizardController; this class only translates to the toolkit.
@@ -32,19 +27,18 @@ class TMain final : public QWidget, public TWizardView
 
 public:
     // The real window: the stages that talk to the server, files beside the program.
-    explicit TMain(QWidget* parent = nullptr);
-    // For tests: given stages, and the program path the settings and trace files derive from.
-    TMain(std::unique_ptr<TStages> stages, const QString& programPath, QWidget* parent = nullptr);
-    // For tests: also the port's platform and the clock of the worker's pauses.
+    TMain();
+    // For tests: given stages, the program path the settings and trace files derive from, the
+    // port's platform (the system's when none) and the clock of the worker's pauses.
     TMain(std::unique_ptr<TStages> stages, const QString& programPath,
-          std::unique_ptr<TSerialPlatform> platform, TClock& clock);
+          std::unique_ptr<TSerialPlatform> platform = nullptr, TClock& clock = SteadyClock());
     ~TMain() override;
 
     // ---- Handlers -------------------------------------------------------------------------------
     void DoAct() { Wizard.DoAct(); }   // first activation: files, languages, settings, worker
     void DoNext() { Wizard.DoNext(); } // NextBut
     void DoPrev() { Wizard.DoPrev(); } // PrevBut: the worker carries out the Back
-    void DoQuit();                     // EndBut
+    void DoQuit() { close(); }         // EndBut
     void DoClos() { Wizard.DoClos(); } // closing, for any cause
     void DoLang();                     // LangCombo changed: captions in the chosen language
     void DoBrowse();
@@ -52,7 +46,6 @@ public:
 
     TWizardController& Controller() { return Wizard; }
     TPage Page() const { return Wizard.Page(); }
-    std::uint8_t LangIndex() const { return Wizard.LangIndex(); }
     TSerThread* Worker() const { return Wizard.Worker(); }
     TComPort& SerIF() { return Wizard.SerIF(); }
 
@@ -80,9 +73,6 @@ private slots:
     void ServeWorkerCalls(); // runs the worker's synchronized calls; queued by PostServeWorker
 
 private:
-    TMain(std::unique_ptr<TStages> stages, const QString& programPath,
-          std::unique_ptr<TSerialPlatform> platform, TClock& clock, QWidget* parent);
-
     // ---- TWizardView ----------------------------------------------------------------------------
     void ShowPage(const TPageView& view) override; // the page update's drawing
     void SetNextEnabled(bool enabled) override;
@@ -94,10 +84,8 @@ private:
     // as the system encodes file names (mainsettings.cpp).
     std::string FileName() const override;
     std::filesystem::path FilePath() const override { return FileName(); }
-    TRecentFiles RecentFiles() const override;
     void SetRecentFiles(const TRecentFiles& items) override;
     bool SameFileName(const std::string& a, const std::string& b) const override;
-    bool ShutdownChecked() const override;
     void SetShutdownChecked(bool checked) override;
     TWindowPos Position() const override { return {x(), y()}; }
     void RestorePosition(std::optional<int> left, std::optional<int> top) override;

@@ -6,45 +6,6 @@
 // settings file keeps them; its edit field is the output file name in UTF-16 (a name the code
 // page cannot hold is used, but not kept among the recent files).
 
-namespace {
-
-std::string ItemText(HWND box, WPARAM item)
-{
-    const LRESULT length = SendMessageA(box, CB_GETLBTEXTLEN, item, 0);
-    if (length == CB_ERR || length <= 0)
-        return {};
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const LRESULT got =
-        SendMessageA(box, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(text.data()));
-    text.resize(got == CB_ERR ? 0 : static_cast<std::size_t>(got));
-    return text;
-}
-
-TRecentFiles Items(HWND box)
-{
-    TRecentFiles items;
-    const LRESULT count = SendMessageA(box, CB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i)
-        items.push_back(ItemText(box, static_cast<WPARAM>(i)));
-    return items;
-}
-
-void AddItems(HWND box, const TRecentFiles& items)
-{
-    for (const std::string& name : items)
-        SendMessageA(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
-}
-
-// Without regard to letter case, as the system compares file names in its code page.
-bool SameName(const std::string& a, const std::string& b)
-{
-    return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, a.data(),
-                          static_cast<int>(a.size()), b.data(),
-                          static_cast<int>(b.size())) == CSTR_EQUAL;
-}
-
-} // namespace
-
 std::wstring TMain::FileText() const
 {
     return WideWindowText(Control(ctFileCombo));
@@ -61,28 +22,22 @@ std::filesystem::path TMain::FilePath() const
     return std::filesystem::path(FileText());
 }
 
-TRecentFiles TMain::RecentFiles() const
-{
-    return Items(Control(ctFileCombo));
-}
-
 void TMain::SetRecentFiles(const TRecentFiles& items)
 {
     const HWND box = Control(ctFileCombo);
     SendMessageA(box, CB_RESETCONTENT, 0, 0);
-    AddItems(box, items);
+    for (const std::string& name : items)
+        SendMessageA(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
     if (!items.empty())
         SendMessageA(box, CB_SETCURSEL, 0, 0);
 }
 
+// Without regard to letter case, as the system compares file names in its code page.
 bool TMain::SameFileName(const std::string& a, const std::string& b) const
 {
-    return SameName(a, b);
-}
-
-bool TMain::ShutdownChecked() const
-{
-    return IsDlgButtonChecked(Window, ctShutdnChk) == BST_CHECKED;
+    return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, a.data(),
+                          static_cast<int>(a.size()), b.data(),
+                          static_cast<int>(b.size())) == CSTR_EQUAL;
 }
 
 void TMain::SetShutdownChecked(bool checked)

@@ -11,9 +11,6 @@ namespace {
 constexpr const char* WindowClass = "TMain";
 constexpr const char* Caption = "Server diagnosis tool";
 
-// The worker's synchronized calls wait in its own queue; this message only makes the window
-// serve them, so one that dies with the window loses nothing (closing serves them itself).
-constexpr UINT ServeWorkerMessage = WM_APP + 2;
 // Start-up once the window is shown: without a window manager it is never activated.
 constexpr UINT StartMessage = WM_APP + 3;
 
@@ -62,7 +59,6 @@ bool TMain::Create(int showCommand)
                              nullptr, Instance, this);
     if (Window == nullptr)
         return false;
-    WakeTarget.store(Window);
     Dispatcher->SetWindow(Window);
     if (HMENU menu = GetSystemMenu(Window, FALSE)) {
         for (const UINT item : {SC_RESTORE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE})
@@ -106,9 +102,6 @@ LRESULT TMain::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case StartMessage:
         DoAct();
         return 0;
-    case ServeWorkerMessage:
-        Wizard.ServeWorkerCalls();
-        return 0;
     case TWindowDispatcher::ServeMessage:
         Dispatcher->Serve();
         return 0;
@@ -138,7 +131,6 @@ LRESULT TMain::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_NCDESTROY:
         SetWindowLongPtrA(Window, GWLP_USERDATA, 0);
-        WakeTarget.store(nullptr);
         Window = nullptr;
         break;
     default:
@@ -205,8 +197,9 @@ void TMain::Command(int id, int notification)
 
 void TMain::PostServeWorker()
 {
-    if (const HWND target = WakeTarget.load())
-        PostMessageA(target, ServeWorkerMessage, 0, 0);
+    // The worker's synchronized calls wait in its own queue; this only has the window serve them,
+    // so a wake-up that dies with the window loses nothing (closing serves them itself).
+    Dispatcher->Post([this] { Wizard.ServeWorkerCalls(); });
 }
 
 void TMain::DoAct()
@@ -222,11 +215,6 @@ void TMain::SetLanguages(const std::vector<std::string>& names)
         SendMessageA(langCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
     SendMessageA(langCombo, CB_SETCURSEL, 0, 0);
     FocusControl(langCombo);
-}
-
-void TMain::DoQuit()
-{
-    SendMessageA(Window, WM_CLOSE, 0, 0);
 }
 
 void TMain::DoLang()

@@ -2,7 +2,6 @@
 
 #include "app/core/wizardcontroller.h"
 
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -49,7 +48,7 @@ public:
     void DoAct();                      // first activation: files, languages, settings, worker
     void DoNext() { Wizard.DoNext(); } // NextBut
     void DoPrev() { Wizard.DoPrev(); } // PrevBut: the worker carries out the Back
-    void DoQuit();                     // EndBut
+    void DoQuit() { Close(); }         // EndBut
     void DoClos() { Wizard.DoClos(); } // closing, for any cause: settings, then the worker's end
     void DoLang();                     // LangCombo changed: captions in the chosen language
     void DoBrowse();
@@ -86,10 +85,8 @@ private:
     std::wstring FileText() const;         // the editable text of FileCombo, as UTF-16
     std::string FileName() const override; // ... in the code page, empty if it cannot hold it
     std::filesystem::path FilePath() const override;
-    TRecentFiles RecentFiles() const override;
     void SetRecentFiles(const TRecentFiles& items) override;
     bool SameFileName(const std::string& a, const std::string& b) const override;
-    bool ShutdownChecked() const override;
     void SetShutdownChecked(bool checked) override;
     TWindowPos Position() const override;
     void RestorePosition(std::optional<int> left, std::optional<int> top) override;
@@ -106,7 +103,6 @@ public:
 private:
     HINSTANCE Instance;
     HWND Window = nullptr;
-    std::atomic<HWND> WakeTarget{nullptr}; // Window, for the worker's wake-up messages
     UINT Dpi = 96;
     HFONT Font = nullptr;          // "MS Sans Serif" 8 pt
     HFONT BoldFont = nullptr;      // the instruction label's, bold 12 pt

@@ -23,7 +23,7 @@ TEST(FileReplacement, ReplacesTheFileALinkLeadsToKeepingItsPermissions)
     TScratchDir dir;
     const auto target = dir.File("dumps/out.DMP");
     std::filesystem::create_directory(dir.File("dumps"));
-    WriteFileContent(target, "old");
+    WriteFile(target, "old");
     ::chmod(target.c_str(), 0640);
     const auto link = dir.File("link.DMP");
     std::filesystem::create_symlink(target, link);
@@ -33,11 +33,11 @@ TEST(FileReplacement, ReplacesTheFileALinkLeadsToKeepingItsPermissions)
     ASSERT_TRUE(replacement) << error;
     EXPECT_TRUE(replacement->TargetExisted);
     EXPECT_EQ(replacement->Temporary.parent_path(), target.parent_path());
-    EXPECT_EQ(FileContent(target), "old") << "nothing changes before the move";
+    EXPECT_EQ(ReadFile(target), "old") << "nothing changes before the move";
     ASSERT_EQ(WriteFileReplacement(*replacement, "new", 3, error), 3) << error;
     ASSERT_TRUE(CompleteFileReplacement(*replacement, error)) << error;
 
-    EXPECT_EQ(FileContent(target), "new");
+    EXPECT_EQ(ReadFile(target), "new");
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     struct stat st
     {
@@ -67,7 +67,7 @@ TEST(FileReplacement, LinkOfAnotherUserInAStickyFolderIsRefused)
         GTEST_SKIP() << "needs root to give a link another owner";
     TScratchDir dir;
     const auto victim = dir.File("victim");
-    WriteFileContent(victim, "precious");
+    WriteFile(victim, "precious");
     const auto shared = dir.File("shared");
     std::filesystem::create_directory(shared);
     ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
@@ -79,7 +79,7 @@ TEST(FileReplacement, LinkOfAnotherUserInAStickyFolderIsRefused)
     EXPECT_FALSE(BeginFileReplacement(link, error));
     EXPECT_NE(error.find("not followed"), std::string::npos) << error;
     EXPECT_FALSE(ReplaceRegularFile(link, "settings"));
-    EXPECT_EQ(FileContent(victim), "precious");
+    EXPECT_EQ(ReadFile(victim), "precious");
     EXPECT_EQ(FilesIn(shared), 1u);
     EXPECT_EQ(FilesIn(dir.Path()), 2u);
 
@@ -89,7 +89,7 @@ TEST(FileReplacement, LinkOfAnotherUserInAStickyFolderIsRefused)
     ASSERT_TRUE(replacement) << error;
     ASSERT_EQ(WriteFileReplacement(*replacement, "dump", 4, error), 4) << error;
     ASSERT_TRUE(CompleteFileReplacement(*replacement, error)) << error;
-    EXPECT_EQ(FileContent(victim), "dump");
+    EXPECT_EQ(ReadFile(victim), "dump");
 }
 
 // The new file never takes a set-user or set-group bit from the file it replaces, and it is
@@ -98,18 +98,18 @@ TEST(FileReplacement, NewFileIsWrittenThroughItsDescriptorWithoutSpecialBits)
 {
     TScratchDir dir;
     const auto target = dir.File("out.DMP");
-    WriteFileContent(target, "old");
+    WriteFile(target, "old");
     ASSERT_EQ(::chmod(target.c_str(), 06755), 0);
     std::string error;
     const auto replacement = BeginFileReplacement(target, error);
     ASSERT_TRUE(replacement) << error;
     const auto moved = dir.File("moved-away");
     std::filesystem::rename(replacement->Temporary, moved);
-    WriteFileContent(replacement->Temporary, "planted");
+    WriteFile(replacement->Temporary, "planted");
 
     ASSERT_EQ(WriteFileReplacement(*replacement, "dump", 4, error), 4) << error;
-    EXPECT_EQ(FileContent(moved), "dump");
-    EXPECT_EQ(FileContent(replacement->Temporary), "planted");
+    EXPECT_EQ(ReadFile(moved), "dump");
+    EXPECT_EQ(ReadFile(replacement->Temporary), "planted");
     struct stat st
     {
     };
@@ -127,7 +127,7 @@ TEST(FileReplacement, RefusedMoveKeepsTheNewFile)
     TScratchDir dir;
     ASSERT_EQ(::chmod(dir.Path().c_str(), 01777), 0);
     const auto target = dir.File("server.DMP");
-    WriteFileContent(target, "old");
+    WriteFile(target, "old");
     ASSERT_EQ(::chmod(target.c_str(), 0666), 0);
 
     const pid_t child = ::fork();
@@ -143,7 +143,7 @@ TEST(FileReplacement, RefusedMoveKeepsTheNewFile)
             ::_exit(12);
         if (CompleteFileReplacement(*replacement, reason))
             ::_exit(13);
-        if (FileContent(replacement->Temporary) != "dump")
+        if (ReadFile(replacement->Temporary) != "dump")
             ::_exit(14);
         ::_exit(0);
     }
@@ -151,6 +151,6 @@ TEST(FileReplacement, RefusedMoveKeepsTheNewFile)
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(FileContent(target), "old");
+    EXPECT_EQ(ReadFile(target), "old");
     EXPECT_EQ(FilesIn(dir.Path()), 2u) << "the new file stays beside the old one";
 }

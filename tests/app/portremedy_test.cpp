@@ -1,4 +1,5 @@
 #include "app/core/portremedy.h"
+#include "tests/support/scratchdir.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -6,24 +7,6 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
-
-namespace {
-
-class TTempFolder
-{
-public:
-    TTempFolder()
-    {
-        char pattern[] = "/tmp/srvdiag-portremedy.XXXXXX";
-        Path = mkdtemp(pattern);
-    }
-    ~TTempFolder() { std::filesystem::remove_all(Path); }
-    TTempFolder(const TTempFolder&) = delete;
-    TTempFolder& operator=(const TTempFolder&) = delete;
-    std::filesystem::path Path;
-};
-
-} // namespace
 
 // The remedy names the group that owns the node and what the udev rule can and cannot do.
 TEST(PortRemedy, NamesTheOwningGroupAndWhetherTheRuleIsThere)
@@ -43,16 +26,16 @@ TEST(PortRemedy, NamesTheOwningGroupAndWhetherTheRuleIsThere)
               "niet via SSH), of vraag de beheerder om toegang");
 
     // The group of a real node, and the rule in one of the folders udev reads.
-    TTempFolder folder;
-    const std::filesystem::path node = folder.Path / "ttyACM0";
+    const TScratchDir folder;
+    const std::filesystem::path node = folder.Path() / "ttyACM0";
     std::ofstream(node) << "";
     const group* own = getgrgid(getegid());
     ASSERT_NE(own, nullptr);
-    const std::filesystem::path rules = folder.Path / "rules.d";
+    const std::filesystem::path rules = folder.Path() / "rules.d";
     std::filesystem::create_directory(rules);
     EXPECT_EQ(PortAccessOf(node, {rules}).Group, own->gr_name);
     EXPECT_FALSE(PortAccessOf(node, {rules}).RuleInstalled);
     std::ofstream(rules / "70-srvdiag.rules") << "";
-    EXPECT_TRUE(PortAccessOf(node, {folder.Path, rules}).RuleInstalled);
-    EXPECT_EQ(PortAccessOf(folder.Path / "gone", {}).Group, "");
+    EXPECT_TRUE(PortAccessOf(node, {folder.Path(), rules}).RuleInstalled);
+    EXPECT_EQ(PortAccessOf(folder.Path() / "gone", {}).Group, "");
 }

@@ -117,7 +117,7 @@ TEST(SettingsFile, OnlyARegularFileOfBoundedSizeIsRead)
     EXPECT_FALSE(LoadSettingsFile(zero));
 
     const auto big = dir.File("big.INI");
-    WriteFileContent(big, "1\r\n2\r\nS\r\n" + std::string(SettingsFileLimit, 'a'));
+    WriteFile(big, "1\r\n2\r\nS\r\n" + std::string(SettingsFileLimit, 'a'));
     const std::optional<TSettings> cut = LoadSettingsFile(big);
     ASSERT_TRUE(cut);
     EXPECT_EQ(cut->Left, 1);
@@ -125,7 +125,7 @@ TEST(SettingsFile, OnlyARegularFileOfBoundedSizeIsRead)
     EXPECT_TRUE(cut->Shutdown);
     EXPECT_TRUE(cut->RecentFiles.empty()) << "the line the bound cuts is not read";
     const auto linked = dir.File("linked.INI");
-    WriteFileContent(dir.File("real"), "1\r\n2\r\nS\r\n" + std::string(1000, 'a'));
+    WriteFile(dir.File("real"), "1\r\n2\r\nS\r\n" + std::string(1000, 'a'));
     std::filesystem::create_symlink(dir.File("real"), linked);
     EXPECT_EQ(LoadSettingsFile(linked)->Left, 1); // a link to a regular file is read
 }
@@ -136,12 +136,12 @@ TEST(SettingsFile, SaveReplacesOnlyARegularFile)
 {
     TScratchDir dir;
     const auto real = dir.File("real.INI");
-    WriteFileContent(real, "old");
+    WriteFile(real, "old");
     const auto link = dir.File("link.INI");
     std::filesystem::create_symlink(real, link);
     ASSERT_TRUE(SaveSettingsFile(link, "new"));
     EXPECT_TRUE(std::filesystem::is_symlink(link));
-    EXPECT_EQ(FileContent(real), "new");
+    EXPECT_EQ(ReadFile(real), "new");
 
     const auto device = dir.File("null.INI");
     std::filesystem::create_symlink("/dev/null", device);
@@ -163,7 +163,7 @@ TEST(SettingsFile, NamesAreKeptByteForByte)
     const auto path = dir.File("srvdiag.INI");
     const TRecentFiles names{"caf\xe9.dmp", "/d/\xff\xfe.bin"};
     ASSERT_TRUE(SaveSettingsFile(path, FormatSettings(1, 2, false, names)));
-    EXPECT_EQ(FileContent(path), "1\r\n2\r\n\r\ncaf\xe9.dmp\t/d/\xff\xfe.bin\r\n");
+    EXPECT_EQ(ReadFile(path), "1\r\n2\r\n\r\ncaf\xe9.dmp\t/d/\xff\xfe.bin\r\n");
     EXPECT_EQ(LoadSettingsFile(path)->RecentFiles, names);
 }
 
@@ -175,7 +175,7 @@ TEST(SettingsFile, FileThatCouldNotBeReadIsNotReplaced)
     TScratchDir dir;
     const auto longLine = dir.File("long.INI");
     const std::string content = std::string(50 * 1024 * 1024, '7') + "\r\n2\r\nS\r\nA\tB\r\n";
-    WriteFileContent(longLine, content);
+    WriteFile(longLine, content);
     const std::optional<TSettings> nothing = LoadSettingsFile(longLine);
     ASSERT_TRUE(nothing);
     EXPECT_FALSE(nothing->Left);
@@ -185,7 +185,7 @@ TEST(SettingsFile, FileThatCouldNotBeReadIsNotReplaced)
     if (::geteuid() != 0)
         return; // the unreadable file needs a second user, made from root
     const auto unreadable = dir.File("unreadable.INI");
-    WriteFileContent(unreadable, "5\r\n6\r\nS\r\nkeep\r\n");
+    WriteFile(unreadable, "5\r\n6\r\nS\r\nkeep\r\n");
     ASSERT_EQ(::chown(unreadable.c_str(), 65534, 65534), 0);
     ASSERT_EQ(::chmod(unreadable.c_str(), 0), 0);
     ASSERT_EQ(::chmod(dir.Path().c_str(), 0777), 0);
@@ -203,5 +203,5 @@ TEST(SettingsFile, FileThatCouldNotBeReadIsNotReplaced)
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_EQ(FileContent(unreadable), "5\r\n6\r\nS\r\nkeep\r\n");
+    EXPECT_EQ(ReadFile(unreadable), "5\r\n6\r\nS\r\nkeep\r\n");
 }

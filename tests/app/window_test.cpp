@@ -1,6 +1,7 @@
 #include "app/core/wizardmodel.h"
 #include "app/qt/srvdiagmain.h"
 #include "serial/comport.h"
+#include "tests/support/scratchdir.h"
 #include "tests/support/scriptstages.h"
 #include "worker/serthread.h"
 
@@ -9,7 +10,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFile>
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QFrame>
@@ -19,7 +19,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -30,19 +29,6 @@
 
 namespace {
 
-QByteArray ReadAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteAll(const QString& path, const QByteArray& content)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
-
 // The real window with scripted stages; the program "lives" in a fresh folder, so its settings
 // and trace files are srvdiag.INI and srvdiag.ERR there.
 class Window : public ::testing::Test
@@ -50,10 +36,9 @@ class Window : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(Dir.isValid());
         auto stages = std::make_unique<TScriptStages>();
         Stages = stages.get();
-        Main = std::make_unique<TMain>(std::move(stages), Dir.filePath("srvdiag"));
+        Main = std::make_unique<TMain>(std::move(stages), InDir("srvdiag"));
     }
 
     void TearDown() override
@@ -103,7 +88,7 @@ protected:
     void WalkToPage4()
     {
         Next();
-        TypeFileName(Dir.filePath("out.DMP"));
+        TypeFileName(InDir("out.DMP"));
         Next();
         Next();
         ASSERT_EQ(Main->Page(), 4);
@@ -124,9 +109,14 @@ protected:
     }
 
     QString Instruction() const { return Main->InstrTxt->text(); }
-    QString IniFile() const { return Dir.filePath("srvdiag.INI"); }
+    // A file of the program's folder, as the window's controls show its name.
+    QString InDir(const std::string& name) const
+    {
+        return QString::fromStdString(Dir.File(name).string());
+    }
+    std::filesystem::path IniFile() const { return Dir.File("srvdiag.INI"); }
 
-    QTemporaryDir Dir;
+    TScratchDir Dir;
     TScriptStages* Stages = nullptr;
     std::unique_ptr<TMain> Main;
 };
@@ -229,7 +219,7 @@ TEST_F(Window, CloseBeforeFirstActivationWritesNothing)
     QCloseEvent event;
     QApplication::sendEvent(Main.get(), &event);
     EXPECT_EQ(Main->Worker(), nullptr);
-    EXPECT_FALSE(QFile::exists(IniFile()));
+    EXPECT_FALSE(std::filesystem::exists(IniFile()));
 }
 
 struct TLanguageCase
@@ -278,7 +268,7 @@ TEST_P(WindowLanguage, WalksForwardToSuccessAndBackWithItsCaptions)
     EXPECT_EQ(Main->PrevBut->text(), lang.Back);
     TypeFileName("  ");
     EXPECT_TRUE(Main->NextBut->isEnabled()); // blanks count as a name
-    TypeFileName(Dir.filePath("out.DMP"));
+    TypeFileName(InDir("out.DMP"));
 
     Next();
     EXPECT_EQ(Main->LangGrp->title(), QString(lang.Page3) + ' ');
@@ -290,7 +280,7 @@ TEST_P(WindowLanguage, WalksForwardToSuccessAndBackWithItsCaptions)
     EXPECT_FALSE(Main->LangGrp->isVisible());
     EXPECT_TRUE(Main->InstrTxt->isVisible());
     EXPECT_EQ(Instruction(), lang.Page4);
-    EXPECT_EQ(Main->Worker()->DumpFileName(), Dir.filePath("out.DMP").toStdString());
+    EXPECT_EQ(Main->Worker()->DumpFileName(), InDir("out.DMP").toStdString());
 
     Stages->ScriptReadOut(TStageStep::Succeed().WithProgress(40).WithAddRecent());
     Next(); // 5, 6 and on to 7 by the worker
@@ -299,7 +289,7 @@ TEST_P(WindowLanguage, WalksForwardToSuccessAndBackWithItsCaptions)
     EXPECT_FALSE(Main->PrcBar->isVisible());
     EXPECT_EQ(Main->PrcBar->value(), 0);
     EXPECT_TRUE(Main->NextBut->hasFocus());
-    EXPECT_EQ(Main->FileCombo->itemText(0), Dir.filePath("out.DMP"));
+    EXPECT_EQ(Main->FileCombo->itemText(0), InDir("out.DMP"));
 
     Back();
     EXPECT_EQ(Main->Page(), 3);
@@ -337,7 +327,7 @@ TEST_F(Window, FailurePagesLeadToPage4OnNextAndPage3OnBack)
     EXPECT_EQ(Main->Page(), 9);
     EXPECT_EQ(Instruction(), "Server could not be found.\nMake sure it is properly "
                              "connected.\n\nPress Next to retry.");
-    EXPECT_EQ(ReadAll(Dir.filePath("srvdiag.ERR")), "<0\r-1\r");
+    EXPECT_EQ(ReadFile(Dir.File("srvdiag.ERR")), "<0\r-1\r");
     Next();
     EXPECT_EQ(Main->Page(), 4);
 
@@ -409,7 +399,7 @@ TEST_P(WindowFit, TextsFitTheirControlsOnEveryPage)
     Main->LangCombo->setCurrentIndex(GetParam());
     ExpectFits("language");
     Next();
-    TypeFileName(Dir.filePath("out.DMP"));
+    TypeFileName(InDir("out.DMP"));
     ExpectFits("output file");
     Next();
     ExpectFits("options");
@@ -461,7 +451,7 @@ TEST_F(Window, PortLeftOpenByAFailedAttemptIsClosedByNextToPage4)
 
 TEST_F(Window, SettingsAreLoadedOnActivationAndSavedByNextOnPage7)
 {
-    WriteAll(IniFile(), "100\r\n120\r\nS\r\nA\tB\tC\r\n");
+    WriteFile(IniFile(), "100\r\n120\r\nS\r\nA\tB\tC\r\n");
     Activate();
     EXPECT_EQ(Main->pos(), QPoint(100, 120));
     EXPECT_TRUE(Main->ShutdnChk->isChecked());
@@ -483,7 +473,7 @@ TEST_F(Window, SettingsAreLoadedOnActivationAndSavedByNextOnPage7)
     Main->NextBut->click();
     EXPECT_FALSE(Main->isVisible());
     EXPECT_EQ(Main->Worker(), nullptr);
-    EXPECT_EQ(ReadAll(IniFile()), "150\r\n160\r\n\r\nC\tA\tB\r\n");
+    EXPECT_EQ(ReadFile(IniFile()), "150\r\n160\r\n\r\nC\tA\tB\r\n");
 }
 
 // A recent file whose name is not valid UTF-8 (the settings file is in a single-byte code page)
@@ -491,7 +481,7 @@ TEST_F(Window, SettingsAreLoadedOnActivationAndSavedByNextOnPage7)
 // keeps them.
 TEST_F(Window, ARecentFileNameThatIsNotUtf8KeepsItsBytes)
 {
-    WriteAll(IniFile(), "1\r\n2\r\n\r\ncaf\xe9.DMP\tB\r\n");
+    WriteFile(IniFile(), "1\r\n2\r\n\r\ncaf\xe9.DMP\tB\r\n");
     Activate();
     Next();
     ASSERT_EQ(Main->FileCombo->currentIndex(), 0);
@@ -503,24 +493,25 @@ TEST_F(Window, ARecentFileNameThatIsNotUtf8KeepsItsBytes)
     Next();
     ASSERT_EQ(Main->Page(), 7);
     Main->EndBut->click();
-    EXPECT_EQ(ReadAll(IniFile()).split('\n').value(3), QByteArray("caf\xe9.DMP\tB\r"));
+    EXPECT_EQ(QByteArray::fromStdString(ReadFile(IniFile())).split('\n').value(3),
+              QByteArray("caf\xe9.DMP\tB\r"));
 }
 
 // Regression: a position stored on a larger monitor opened the window out of sight.
 TEST_F(Window, PositionNoScreenShowsOpensAtTheFirstStartPlaceAndIsSavedAsSuch)
 {
-    WriteAll(IniFile(), "2500\r\n1800\r\n\r\nA\r\n");
+    WriteFile(IniFile(), "2500\r\n1800\r\n\r\nA\r\n");
     Activate();
     EXPECT_EQ(Main->pos(), QPoint(192, 107));
     Main->EndBut->click();
-    EXPECT_EQ(ReadAll(IniFile()), "192\r\n107\r\n\r\nA\r\n");
+    EXPECT_EQ(ReadFile(IniFile()), "192\r\n107\r\n\r\nA\r\n");
 }
 
 TEST_F(Window, ExitOnPage1SavesDefaultsWithEmptyList)
 {
     Activate();
     Main->EndBut->click();
-    EXPECT_EQ(ReadAll(IniFile()), "192\r\n107\r\n\r\n\r\n");
+    EXPECT_EQ(ReadFile(IniFile()), "192\r\n107\r\n\r\n\r\n");
 }
 
 TEST_F(Window, EnterActivatesNextEscapeDoesNothingAndAltFReachesTheFileBox)
@@ -565,7 +556,7 @@ TEST_F(Window, BrowseCancelChangesNothingAndConfirmTakesTheName)
     EXPECT_EQ(Main->SaveDlg->nameFilters(),
               (QStringList{"Dump file (*.DMP)", "Binary file (*.BIN)", "Any file (*.*)"}));
     // The dialog starts from the name in the file box; the user types another one.
-    Main->FileCombo->setEditText(Dir.filePath("pre.DMP"));
+    Main->FileCombo->setEditText(InDir("pre.DMP"));
     QString offered;
     AnswerDialog([this, &offered] {
         auto* name = Main->SaveDlg->findChild<QLineEdit*>("fileNameEdit");
@@ -576,7 +567,7 @@ TEST_F(Window, BrowseCancelChangesNothingAndConfirmTakesTheName)
     });
     Main->DoBrowse();
     EXPECT_EQ(offered, "pre.DMP");
-    EXPECT_EQ(Main->FileCombo->currentText(), Dir.filePath("dump.DMP"));
+    EXPECT_EQ(Main->FileCombo->currentText(), InDir("dump.DMP"));
     EXPECT_TRUE(Main->NextBut->isEnabled());
     EXPECT_TRUE(Main->Controller().NextEnabled());
 }

@@ -42,7 +42,6 @@ public:
     void SetCaptions(const TCaptions& captions) override { Captions = captions; }
     std::string FileName() const override { return FileBox; }
     std::filesystem::path FilePath() const override { return FileBox; }
-    TRecentFiles RecentFiles() const override { return Recent; }
     void SetRecentFiles(const TRecentFiles& items) override
     {
         Recent = items;
@@ -53,7 +52,6 @@ public:
     {
         return SameNameIgnoringAsciiCase(a, b);
     }
-    bool ShutdownChecked() const override { return Shutdown; }
     void SetShutdownChecked(bool checked) override { Shutdown = checked; }
     TWindowPos Position() const override { return Where; }
     void RestorePosition(std::optional<int> left, std::optional<int> top) override
@@ -132,7 +130,7 @@ protected:
         Next();
         ASSERT_EQ(Wizard->Page(), pgConnect);
     }
-    std::string SettingsText() const { return FileContent(Paths.IniPath); }
+    std::string SettingsText() const { return ReadFile(Paths.IniPath); }
 
     TScratchDir Dir;
     TFilePaths Paths{Dir.File("srvdiag.INI"), Dir.File("data") / "srvdiag.ERR"};
@@ -144,7 +142,7 @@ protected:
 
 TEST_F(WizardController, FirstActivationLoadsOnceAndLaterOnesChangeNothing)
 {
-    WriteFileContent(Paths.IniPath, "100\r\n120\r\nS\r\nA.DMP\tB.DMP\r\n");
+    WriteFile(Paths.IniPath, "100\r\n120\r\nS\r\nA.DMP\tB.DMP\r\n");
     Wizard->DoAct();
     ServeUntilParked();
     EXPECT_EQ(View.Languages, (std::vector<std::string>{"English", "Nederlands"}));
@@ -177,11 +175,11 @@ TEST_F(WizardController, ClosingBeforeActivationWritesNothingAndClosingSavesOnce
     Wizard->DoClos();
     EXPECT_FALSE(std::filesystem::exists(Paths.IniPath));
 
+    WriteFile(Paths.IniPath, "1\r\n2\r\n\r\nX.DMP\r\n");
     Wizard->DoAct();
     ServeUntilParked();
     View.Where = {150, 160};
-    View.Shutdown = true;
-    View.Recent = {"X.DMP"};
+    Wizard->ShutdownChanged(true); // the user's click, as the view passes it on
     Wizard->DoClos();
     EXPECT_EQ(Wizard->Worker(), nullptr);
     EXPECT_EQ(SettingsText(), "150\r\n160\r\nS\r\nX.DMP\r\n");
@@ -192,8 +190,10 @@ TEST_F(WizardController, ClosingBeforeActivationWritesNothingAndClosingSavesOnce
 
 TEST_F(WizardController, AReadOutHandsTheNameOverAddsItToTheTopAndNextOnSuccessCloses)
 {
+    WriteFile(Paths.IniPath, "1\r\n2\r\n\r\na.dmp\tOUT.dmp\tb.dmp\r\n");
     Wizard->DoAct();
     ServeUntilParked();
+    View.FileBox.clear(); // the user empties the box the list filled
     Next();
     // Page 2 without a name: Next off, yet the worker parks there.
     EXPECT_FALSE(View.NextOn);
@@ -203,8 +203,6 @@ TEST_F(WizardController, AReadOutHandsTheNameOverAddsItToTheTopAndNextOnSuccessC
     Wizard->FileComboChange(false);
     EXPECT_TRUE(View.NextOn);
     EXPECT_TRUE(Wizard->NextEnabled());
-    View.Recent = {"a.dmp", "OUT.dmp", "b.dmp"};
-    View.FileBox = "out.DMP";
     Next();
     Next();
     EXPECT_EQ(Wizard->Worker()->DumpFileName(), "out.DMP");
@@ -229,7 +227,7 @@ TEST_F(WizardController, AFailedAttemptWritesTheTraceKeepsThePortUntilPage4AndBa
     Next();
     EXPECT_EQ(Wizard->Page(), pgNotFound);
     // The installed copy's data folder did not exist: the trace path makes it.
-    EXPECT_EQ(FileContent(Paths.TracePath), "<0\r-1\r");
+    EXPECT_EQ(ReadFile(Paths.TracePath), "<0\r-1\r");
 
     // The attempt left the port to the worker; the failure page keeps it, page 4 frees it.
     Wizard->SerIF().SetTag(tgWorkerHoldsPort);

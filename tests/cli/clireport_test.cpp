@@ -33,7 +33,7 @@ TEST(CliReport, ReadOutThatCannotBeMovedIsKeptAndNamed)
     EXPECT_EQ(report.ExitCode, 1);
     EXPECT_EQ(report.Outcome, "output-file-error");
     EXPECT_NE(report.Message.find(dump->Temporary.native()), std::string::npos) << report.Message;
-    EXPECT_EQ(FileContent(dump->Temporary), memory);
+    EXPECT_EQ(ReadFile(dump->Temporary), memory);
 }
 
 // A USB product string is the device's own text: what it holds of terminal controls reaches the

@@ -5,6 +5,7 @@
 #include "app/cli/clitexts.h"
 #include "app/cli/progressline.h"
 #include "app/cli/tracechoice.h"
+#include "tests/support/scratchdir.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -15,20 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-class TTempFolder
-{
-public:
-    TTempFolder()
-    {
-        char pattern[] = "/tmp/srvdiag-clitexts.XXXXXX";
-        Path = mkdtemp(pattern);
-    }
-    ~TTempFolder() { std::filesystem::remove_all(Path); }
-    TTempFolder(const TTempFolder&) = delete;
-    TTempFolder& operator=(const TTempFolder&) = delete;
-    std::filesystem::path Path;
-};
 
 void Touch(const std::filesystem::path& path, std::filesystem::file_time_type time)
 {
@@ -111,11 +98,11 @@ TEST(ReadReport, ExplainCommandQuotesATraceNameAShellWouldSplit)
 // line's; files that are not there, or no files, are passed over.
 TEST(TraceChoice, NewestExistingTraceOfEitherProgramIsTaken)
 {
-    TTempFolder folder;
+    const TScratchDir folder;
     const auto now = std::filesystem::file_time_type::clock::now();
-    const TTraceFile cli{folder.Path / "srvdiag-cli.ERR", false};
-    const TTraceFile window{folder.Path / "srvdiag.ERR", true};
-    const TTraceFile missing{folder.Path / "elsewhere" / "srvdiag.ERR", true};
+    const TTraceFile cli{folder.Path() / "srvdiag-cli.ERR", false};
+    const TTraceFile window{folder.Path() / "srvdiag.ERR", true};
+    const TTraceFile missing{folder.Path() / "elsewhere" / "srvdiag.ERR", true};
     EXPECT_FALSE(NewestTrace({cli, window, missing}));
 
     Touch(cli.Path, now - std::chrono::hours(2));
@@ -138,7 +125,7 @@ TEST(TraceChoice, NewestExistingTraceOfEitherProgramIsTaken)
     EXPECT_EQ(newest->Path, cli.Path);
 
     // A trace given by name is read whatever is newer.
-    EXPECT_EQ(ExplainTraceFor("given.ERR", folder.Path / "srvdiag-cli", "own.ERR", 0, stderr),
+    EXPECT_EQ(ExplainTraceFor("given.ERR", folder.Path() / "srvdiag-cli", "own.ERR", 0, stderr),
               "given.ERR");
 }
 

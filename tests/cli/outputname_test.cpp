@@ -22,7 +22,7 @@ TEST(OutputName, HighestRunPresentCountsWhatTheSamePatternNamed)
     TScratchDir dir;
     for (const char* name : {"1.DMP", "7.ERR", "12.txt", "x3.DMP", "a(1)+5-K7Q2[9.DMP",
                              "a(1)+9.DMP", "1234567890123.DMP", "20.DMP.tmp"})
-        WriteFileContent(dir.File(name), "");
+        WriteFile(dir.File(name), "");
     struct TCase
     {
         const char* Pattern;

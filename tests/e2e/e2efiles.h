@@ -1,26 +1,20 @@
 #pragma once
 
-#include <optional>
+#include "tests/support/scratchdir.h"
+
 #include <string>
 
-// A fresh folder under /tmp, removed with its contents on destruction.
+// A fresh folder under /tmp, removed with its contents on destruction: the tests' scratch folder,
+// named as the end-to-end tests join names to it.
 class TTempDir
 {
 public:
-    TTempDir();
-    ~TTempDir();
-    TTempDir(const TTempDir&) = delete;
-    TTempDir& operator=(const TTempDir&) = delete;
-
     const std::string& Path() const { return Dir; }
 
 private:
-    std::string Dir;
+    TScratchDir Scratch{"/tmp"};
+    std::string Dir = Scratch.Path().string();
 };
 
-// The whole file as bytes; empty when it cannot be read.
-std::string ReadFile(const std::string& path);
-std::optional<std::string> ReadFileIfExists(const std::string& path);
-void WriteFile(const std::string& path, const std::string& bytes);
 // Copies a program, keeping it executable.
 void CopyProgram(const std::string& from, const std::string& to);

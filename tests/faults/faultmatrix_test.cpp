@@ -7,13 +7,12 @@
 #include "protocol/traceparser.h"
 #include "serial/comport.h"
 #include "tests/faults/processcounts.h"
+#include "tests/support/scratchdir.h"
 #include "tests/support/simworker.h"
 
 #include <cctype>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <thread>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -65,19 +64,6 @@ std::vector<TScenario> Matrix()
     for (P p : frames)
         all.push_back({K::HangUp, p, 10});
     return all;
-}
-
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& content)
-{
-    std::ofstream(path, std::ios::binary) << content;
 }
 
 // The trace file of a failed attempt: a well-formed trace of this device that records every
@@ -202,8 +188,8 @@ TEST_P(FaultMatrix, EndsOnItsPageKeepsTheFilesAndFreesEverything)
     std::thread([] {}).join();
     const std::size_t fds = OpenDescriptorCount();
     const std::size_t threads = ThreadCount();
-    char pattern[] = "/tmp/srvdiag_fault_XXXXXX";
-    const fs::path dir = mkdtemp(pattern);
+    const TScratchDir scratch;
+    const fs::path& dir = scratch.Path();
     const fs::path dump = dir / "memory.DMP";
     const fs::path traceFile = dir / "srvdiag.ERR";
     const std::string oldDump = "an earlier dump";
@@ -248,7 +234,6 @@ TEST_P(FaultMatrix, EndsOnItsPageKeepsTheFilesAndFreesEverything)
         EXPECT_EQ(sim.Hangs(), 0) << "a wait with no end";
         sim.Close();
     }
-    fs::remove_all(dir);
     EXPECT_EQ(ThreadCount(), threads) << "threads left behind";
     EXPECT_EQ(OpenDescriptorCount(), fds) << "descriptors left open";
 #if defined(__SANITIZE_ADDRESS__)

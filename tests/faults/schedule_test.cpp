@@ -11,16 +11,15 @@
 #include "protocol/traceparser.h"
 #include "serial/comport.h"
 #include "tests/faults/processcounts.h"
+#include "tests/support/scratchdir.h"
 #include "tests/support/simworker.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <random>
-#include <sstream>
 #include <thread>
 #include <unistd.h>
 
@@ -170,19 +169,6 @@ TSchedule DrawSchedule(std::uint64_t seed)
         s.Events.push_back(e);
     }
     return s;
-}
-
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& content)
-{
-    std::ofstream(path, std::ios::binary) << content;
 }
 
 bool IsSubsequence(const std::string& part, const std::string& whole)
@@ -359,20 +345,19 @@ std::string RunSchedule(const TSchedule& s, const fs::path& base)
     return f.Text;
 }
 
-fs::path ScratchBase()
+// Memory-backed where there is one: the dump and trace are written in full each time.
+fs::path ScratchRoot()
 {
-    // Memory-backed where there is one: the dump and trace are written in full each time.
     const fs::path shm = "/dev/shm";
-    const fs::path root = fs::is_directory(shm) ? shm : fs::temp_directory_path();
-    return root / ("srvdiag_schedules_" + std::to_string(::getpid()));
+    return fs::is_directory(shm) ? shm : fs::temp_directory_path();
 }
 
 } // namespace
 
 TEST(RandomSchedules, EveryScheduleEndsSoundly)
 {
-    const fs::path base = ScratchBase();
-    fs::create_directories(base);
+    const TScratchDir scratch(ScratchRoot());
+    const fs::path& base = scratch.Path();
     std::thread([] {}).join(); // ThreadSanitizer's helper thread, before the threads are counted
     const std::size_t threads = ThreadCount();
 
@@ -413,5 +398,4 @@ TEST(RandomSchedules, EveryScheduleEndsSoundly)
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::printf("random schedules: %zu checked (%d clean) in %.2f s\n", checked, clean, seconds);
-    fs::remove_all(base);
 }

@@ -54,7 +54,7 @@ TEST(SettingsSave, FailureWhileWritingLeavesTheOldFileIntact)
         EXPECT_FALSE(SaveSettingsFile(path, bigger));
     }
 
-    EXPECT_EQ(FileContent(path), old);
+    EXPECT_EQ(ReadFile(path), old);
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
         names.push_back(entry.path().filename().string());

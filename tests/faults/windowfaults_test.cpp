@@ -5,6 +5,7 @@
 
 #include "app/qt/srvdiagmain.h"
 #include "serial/comport.h"
+#include "tests/support/scratchdir.h"
 #include "tests/support/simlister.h"
 #include "tests/support/simserialplatform.h"
 #include "worker/serthread.h"
@@ -13,29 +14,17 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <chrono>
-#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
-#include <sstream>
 
 namespace {
 
 using P = TFaultPosition;
-
-std::string ReadFile(const QString& path)
-{
-    std::ifstream file(path.toStdString(), std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 std::string PositionTestName(const ::testing::TestParamInfo<P>& info)
 {
@@ -85,19 +74,19 @@ class StageCut : public ::testing::TestWithParam<P>
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(Dir.isValid());
         Line = std::make_unique<TSimLine>(Clock, TSimLine::Paced(), Kind(), GetParam());
         auto platform = std::make_unique<TSimSerialPlatform>(*Line, Clock);
         platform->HoldOnceStruck(Kind() == TFaultKind::Stall);
         Platform = platform.get();
         Main = std::make_unique<TMain>(MakeSerialStages(std::make_unique<TSimLister>(*Line)),
-                                       Dir.filePath("srvdiag"), std::move(platform), Clock);
-        std::ofstream(Dump().toStdString(), std::ios::binary) << OldDump;
+                                       QString::fromStdString(Dir.File("srvdiag").string()),
+                                       std::move(platform), Clock);
+        WriteFile(Dump(), OldDump);
         Main->show();
         Main->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(Main.get()));
         Next();
-        QTest::keyClicks(Main->FileCombo->lineEdit(), Dump());
+        QTest::keyClicks(Main->FileCombo->lineEdit(), QString::fromStdString(Dump().string()));
         Next();
         Main->ShutdnChk->setChecked(true);
         Next();
@@ -122,11 +111,11 @@ protected:
         ASSERT_TRUE(ServeUntil([this] { return Main->Worker()->Suspended(); }, 10000));
     }
 
-    QString Dump() const { return Dir.filePath("memory.DMP"); }
-    QString TraceFile() const { return Dir.filePath("srvdiag.ERR"); }
+    std::filesystem::path Dump() const { return Dir.File("memory.DMP"); }
+    std::filesystem::path TraceFile() const { return Dir.File("srvdiag.ERR"); }
 
     const std::string OldDump = "an earlier dump";
-    QTemporaryDir Dir;
+    TScratchDir Dir;
     TSimClock Clock;
     std::unique_ptr<TSimLine> Line;
     TSimSerialPlatform* Platform = nullptr; // the window's port owns it
@@ -155,7 +144,7 @@ TEST_P(StageCut, BackLandsOnPage3)
     EXPECT_FALSE(Main->SerIF().Active());
     EXPECT_EQ(ReadFile(Dump()), InReadOut(GetParam()) ? PartialDump(GetParam()) : OldDump);
     // A Back during the link check leaves no failure behind, so no trace file.
-    EXPECT_EQ(QFile::exists(TraceFile()), !InLinkCheck(GetParam()));
+    EXPECT_EQ(std::filesystem::exists(TraceFile()), !InLinkCheck(GetParam()));
 }
 
 INSTANTIATE_TEST_SUITE_P(EachStage, StageCut,

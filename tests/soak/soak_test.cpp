@@ -7,15 +7,13 @@
 
 #include "serial/comport.h"
 #include "tests/faults/processcounts.h"
+#include "tests/support/scratchdir.h"
 #include "tests/support/simworker.h"
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -43,14 +41,6 @@ const TFault Faults[] = {
     {TFaultKind::WrongAck, TFaultPosition::Block127, 10},
 };
 
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 struct TFigures
 {
     std::size_t ResidentKiB, Descriptors, Threads;
@@ -65,8 +55,8 @@ TFigures Measure()
 
 TEST(Soak, FiveHundredReadOutsKeepMemoryDescriptorsAndThreadsFlat)
 {
-    const fs::path dir = fs::temp_directory_path() / ("srvdiag_soak_" + std::to_string(getpid()));
-    fs::create_directories(dir);
+    const TScratchDir scratch;
+    const fs::path& dir = scratch.Path();
     const fs::path dump = dir / "memory.DMP";
     const auto started = std::chrono::steady_clock::now();
     TFigures start{}, end{};
@@ -109,7 +99,6 @@ TEST(Soak, FiveHundredReadOutsKeepMemoryDescriptorsAndThreadsFlat)
         end = Measure(); // in the same state as at the start: page 4, a server line waiting
         sim.Close();
     }
-    fs::remove_all(dir);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::printf("soak: %d read-outs (%d good, %d ended by a fault) in %.0f s\n", good + faulty,

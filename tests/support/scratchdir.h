@@ -1,20 +1,26 @@
 #pragma once
 
+#include "tests/support/testfiles.h"
+
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <stdexcept>
 #include <string>
 #include <system_error>
 
-// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+// A fresh folder under the system's temporary folder (or the given one), removed with everything
+// in it at the end.
 class TScratchDir
 {
 public:
-    TScratchDir()
+    explicit TScratchDir(
+        const std::filesystem::path& under = std::filesystem::temp_directory_path())
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "srvdiag-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr)
-            Folder = pattern;
+        std::string pattern = (under / "srvdiag-XXXXXX").string();
+        // Thrown rather than left empty: names joined to an empty folder would land elsewhere.
+        if (::mkdtemp(pattern.data()) == nullptr)
+            throw std::runtime_error("cannot make a scratch folder under " + under.string());
+        Folder = pattern;
     }
     ~TScratchDir()
     {
@@ -32,16 +38,3 @@ public:
 private:
     std::filesystem::path Folder;
 };
-
-// The whole content of a file, or empty.
-inline std::string FileContent(const std::filesystem::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
-inline void WriteFileContent(const std::filesystem::path& path, const std::string& content)
-{
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << content;
-}

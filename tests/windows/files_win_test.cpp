@@ -6,26 +6,18 @@
 #include "app/core/userfolders.h"
 #include "app/win32/widepath.h"
 #include "serial/devicename.h"
+#include "tests/support/testfiles.h"
 #include "worker/outputfile.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <windows.h>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Content(const fs::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 TEST(WindowsFiles, BesideTheProgramWhenWritableElseInTheUsersRoamingFolder)
 {
@@ -105,10 +97,10 @@ TEST(WindowsFiles, OutputFileRefusesDeviceNamesUnopenedAndWritesOrdinaryFiles)
     const fs::path file = dir / L"CONSOLE.dmp"; // a name that only begins like a device
     std::ofstream(file, std::ios::binary) << "a longer old content";
     EXPECT_EQ(WriteOutputFile(file, "new", 3), 3);
-    EXPECT_EQ(Content(file), "new");
+    EXPECT_EQ(ReadFile(file), "new");
     const fs::path extended = L"\\\\?\\" + (dir / L"x.dmp").wstring();
     EXPECT_EQ(WriteOutputFile(extended, "x", 1), 1);
-    EXPECT_EQ(Content(dir / L"x.dmp"), "x");
+    EXPECT_EQ(ReadFile(dir / L"x.dmp"), "x");
     fs::remove_all(dir);
 }
 

@@ -124,7 +124,7 @@ TEST_F(ReadOut, FullReadOutWritesTheImageAndUpdatesTheRecentList)
     Connect({}, Dump.string());
     Settle();
     EXPECT_EQ(Host->Page(), 7);
-    EXPECT_EQ(FileContent(Dump), PatternImage());
+    EXPECT_EQ(ReadFile(Dump), PatternImage());
     std::vector<int> expectedBlocks;
     for (int b = 128; b <= 255; ++b)
         expectedBlocks.push_back(b);
@@ -148,18 +148,18 @@ TEST_F(ReadOut, ShutdownFrameGoesFirstWhenTicked)
     ASSERT_EQ(requests.size(), 129u);
     EXPECT_EQ(requests[0], std::string("\x01\x04\x86", 3));
     EXPECT_TRUE(Line->ShutdownSeen());
-    EXPECT_EQ(FileContent(Dump), PatternImage());
+    EXPECT_EQ(ReadFile(Dump), PatternImage());
 }
 
 TEST_F(ReadOut, RefusedShutdownReadsNothingAndKeepsTheOldDump)
 {
-    WriteFileContent(Dump, "old");
+    WriteFile(Dump, "old");
     Connect(TSimOptions{.RefuseShutdown = true}, Dump.string(), true);
     Settle();
     EXPECT_EQ(Host->Page(), 10);
     EXPECT_EQ(Line->Requests().size(), 1u);
-    EXPECT_EQ(FileContent(Dump), "old");
-    const std::string trace = FileContent(TraceFile);
+    EXPECT_EQ(ReadFile(Dump), "old");
+    const std::string trace = ReadFile(TraceFile);
     const std::string tail = "\r<1 4 134 \r>1 3 21 \r";
     ASSERT_GE(trace.size(), tail.size());
     EXPECT_EQ(trace.substr(trace.size() - tail.size()), tail) << trace;
@@ -171,14 +171,14 @@ TEST_F(ReadOut, FailureAtBlock50KeepsTheOldDump)
     for (TBlockFault fault : {TBlockFault::WrongAck, TBlockFault::WrongChecksum,
                               TBlockFault::ShortReply, TBlockFault::Silence, TBlockFault::HangUp}) {
         SCOPED_TRACE(static_cast<int>(fault));
-        WriteFileContent(Dump, "old");
+        WriteFile(Dump, "old");
         fs::remove(TraceFile);
         Connect(TSimOptions{.Fault = fault, .FaultBlock = 50}, Dump.string());
         Settle();
         EXPECT_EQ(Host->Page(), 10);
-        EXPECT_EQ(FileContent(Dump), "old");
+        EXPECT_EQ(ReadFile(Dump), "old");
         EXPECT_EQ(Line->BlocksServed().size(), 50u);
-        const std::string trace = FileContent(TraceFile);
+        const std::string trace = ReadFile(TraceFile);
         EXPECT_NE(trace.find("\r<66 255 178 "), std::string::npos);
         EXPECT_EQ(trace.find("\r<66 255 179 "), std::string::npos);
         EXPECT_EQ(Host->RecentAdds, 0);
@@ -193,13 +193,13 @@ TEST_F(ReadOut, ConnectFailuresEndOnTheirPagesWithTheTraceFile)
     std::string timeouts;
     for (int i = 0; i < 5; ++i)
         timeouts += "<0\r>-1\r";
-    EXPECT_EQ(FileContent(TraceFile), "USB" + Line->DeviceName() + "\r" + timeouts + "<128\r>-1\r");
+    EXPECT_EQ(ReadFile(TraceFile), "USB" + Line->DeviceName() + "\r" + timeouts + "<128\r>-1\r");
     EXPECT_FALSE(fs::exists(Dump));
 
     Connect(TSimOptions{.EchoFirstLinkCheck = true}, Dump.string());
     Settle();
     EXPECT_EQ(Host->Page(), 10);
-    EXPECT_EQ(FileContent(TraceFile),
+    EXPECT_EQ(ReadFile(TraceFile),
               GoodConnectTrace(Line->DeviceName(), DefaultIdentification()) + "<0\r>0\r");
 }
 
@@ -214,7 +214,7 @@ TEST_F(ReadOut, RejectedServersEndOnServerNotFound)
         Connect(options, Dump.string());
         Settle();
         EXPECT_EQ(Host->Page(), 9);
-        EXPECT_EQ(FileContent(TraceFile).rfind("USB" + Line->DeviceName() + "\r<0\r>", 0), 0u);
+        EXPECT_EQ(ReadFile(TraceFile).rfind("USB" + Line->DeviceName() + "\r<0\r>", 0), 0u);
         EXPECT_FALSE(fs::exists(Dump));
     }
 }
@@ -225,7 +225,7 @@ TEST_F(ReadOut, BackAfter20BlocksLeaves240Bytes)
     Connect({}, Dump.string());
     Settle();
     EXPECT_EQ(Host->Page(), 3);
-    EXPECT_EQ(FileContent(Dump), PatternImage().substr(0, 240));
+    EXPECT_EQ(ReadFile(Dump), PatternImage().substr(0, 240));
     EXPECT_EQ(Line->Requests().size(), 20u);
     EXPECT_TRUE(fs::exists(TraceFile));
     EXPECT_EQ(Host->RecentAdds, 0);

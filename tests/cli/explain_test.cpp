@@ -2,6 +2,7 @@
 
 #include "app/cli/explaincommand.h"
 #include "tests/e2e/e2etrace.h"
+#include "tests/support/scratchdir.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -40,20 +41,10 @@ struct TRun
 class Explain : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        Dir = fs::temp_directory_path() /
-              ("srvdiag_explain_" +
-               std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(Dir);
-    }
-    void TearDown() override { fs::remove_all(Dir); }
-
     fs::path Write(const std::string& name, const std::string& content) const
     {
         const fs::path path = Dir / name;
-        std::ofstream(path, std::ios::binary) << content;
+        WriteFile(path, content);
         return path;
     }
 
@@ -70,7 +61,8 @@ protected:
         return run;
     }
 
-    fs::path Dir;
+    const TScratchDir Scratch;
+    const fs::path& Dir = Scratch.Path();
 };
 
 } // namespace
