@@ -266,10 +266,12 @@ int main(int argc, char** argv)
     signal(SIGPIPE, SIG_IGN);
     if (setsid() < 0)
         Fail("setsid");
-    // The simulator serves from a real-time thread (TServerSim::Serve); a page it must first
-    // fetch from disk would cost it the program's 50 ms all the same. The program started below
-    // does not inherit the lock.
+    // The simulator serves from a real-time thread (TServerSim::Serve), and so do the control
+    // commands, with which a test program sends the answers it expects within its own timeouts;
+    // a page either must first fetch from disk would cost the program's 50 ms all the same. The
+    // program started below runs at the ordinary policy and does not inherit the lock.
     LockProcessMemory();
+    ServeInRealTime();
 
     THarness harness;
     harness.Master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -330,6 +332,7 @@ int main(int argc, char** argv)
     if (child < 0)
         Fail("fork");
     if (child == 0) {
+        RunAsOrdinaryThread();
         setsid();
         setenv("SRVDIAG_PTY_CONTROL", std::to_string(ntohs(address.sin_port)).c_str(), 1);
         setenv("SRVDIAG_COM_LINK", link.c_str(), 1);
