@@ -18,14 +18,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::string FullTrace()
-{
-    std::string trace = ConnectTrace(DefaultIdentification()) + LinkCheckTrace(false);
-    for (int block = 0; block < 128; ++block)
-        trace += BlockTrace(block, PatternImage());
-    return trace;
-}
-
 // The settings file after closing: design position, the shutdown option, the recent files.
 std::string Settings(bool shutdown, const std::string& recent)
 {
@@ -224,10 +216,7 @@ TEST_F(GuiReadOut, FailureAtBlock50)
                                   }});
     Window->Save(end, "10-communication-error");
     EXPECT_EQ(ReadFile(Dump), "an earlier dump");
-    std::string expected = ConnectTrace(DefaultIdentification()) + LinkCheckTrace(false);
-    for (int block = 0; block < 50; ++block)
-        expected += BlockTrace(block, PatternImage());
-    EXPECT_EQ(Trace(), expected + BlockRequestEntry(50) + "!");
+    EXPECT_EQ(Trace(), ReadOutTrace(50) + BlockRequestEntry(50) + "!");
     ExitFromFailurePage();
     EXPECT_EQ(WaitForExit(), 0);
     EXPECT_EQ(SettingsFile(), Settings(false, ""));
@@ -238,7 +227,7 @@ TEST_F(GuiReadOut, MissingOutputFolder)
     const std::string missing = Dir.Path() + "/missing/out.DMP";
     const std::string end = Walk({{}, false, false, missing, [&] { return TraceWritten(); }});
     Window->Save(end, "08-output-file-error");
-    EXPECT_EQ(Trace(), FullTrace());
+    EXPECT_EQ(Trace(), ReadOutTrace());
     ExitFromFailurePage();
     EXPECT_EQ(WaitForExit(), 0);
     EXPECT_EQ(SettingsFile(), Settings(false, ""));
@@ -261,7 +250,7 @@ TEST_F(GuiReadOut, BackDuringTheReadOut)
     EXPECT_EQ(dump, PatternImage().substr(0, dump.size()));
     const std::string trace = Trace().value_or("");
     ASSERT_FALSE(trace.empty());
-    EXPECT_EQ(trace, FullTrace().substr(0, trace.size()));
+    EXPECT_EQ(trace, ReadOutTrace().substr(0, trace.size()));
     // Page 3 has the focus on the shutdown option: Tab to Next, Back, Exit.
     Window->Keys({"Tab", "Tab", "Tab", "space"});
     EXPECT_EQ(WaitForExit(), 0);
