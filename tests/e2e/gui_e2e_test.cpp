@@ -83,7 +83,9 @@ protected:
     // shows.
     std::string WaitForEnd(const std::string& connect, const TWalk& walk)
     {
-        const auto deadline = std::chrono::steady_clock::now() + 60s;
+        // The pictures are looked at again every 150 ms (the X server tells nothing when they
+        // change); the deadline only ends a hang.
+        const auto deadline = std::chrono::steady_clock::now() + HangGuard;
         std::string connecting, last;
         bool readingSeen = false;
         while (std::chrono::steady_clock::now() < deadline) {
@@ -122,7 +124,7 @@ protected:
     // Closes the window from a failure page (focus on Next): Tab to Back, Tab to Exit, Space.
     void ExitFromFailurePage() { Window->Keys({"Tab", "Tab", "space"}); }
 
-    std::optional<int> WaitForExit() { return App->WaitFor(30s); }
+    std::optional<int> WaitForExit() { return App->WaitFor(HangGuard); }
     std::optional<std::string> Trace() const { return ReadFileIfExists(Program + ".ERR"); }
     std::string SettingsFile() const { return ReadFile(Program + ".INI"); }
     bool TraceWritten() const { return Trace().has_value(); }
