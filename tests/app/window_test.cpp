@@ -1,6 +1,7 @@
 #include "app/core/wizardmodel.h"
 #include "app/qt/srvdiagmain.h"
 #include "serial/comport.h"
+#include "tests/support/qtserve.h"
 #include "tests/support/scratchdir.h"
 #include "tests/support/scriptstages.h"
 #include "worker/serthread.h"
@@ -51,17 +52,17 @@ protected:
     {
         Main->show();
         Main->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(Main.get()));
+        ASSERT_TRUE(ServeEventsUntil([this] { return Main->isActiveWindow(); }));
         ASSERT_EQ(Main->Page(), 1);
         Settle();
     }
 
-    // Waits until the worker has parked again (after a page change or Back).
+    // Waits until the worker has parked again (after a page change or Back): it parks through a
+    // call it posts to the window, so the park is an event.
     void Settle()
     {
-        ASSERT_TRUE(QTest::qWaitFor(
-            [this] { return Main->Worker()->Suspended() && !Main->Worker()->BackRequested(); },
-            10000));
+        ASSERT_TRUE(ServeEventsUntil(
+            [this] { return Main->Worker()->Suspended() && !Main->Worker()->BackRequested(); }));
     }
 
     void Next()
