@@ -100,11 +100,13 @@ protected:
                 Window->Save(image, "06-reading");
                 if (walk.DuringReadOut)
                     walk.DuringReadOut();
-            } else if (!bar && !endedAfter && connecting.empty() && image != connect) {
+            } else if (!bar && !endedAfter && connecting.empty() &&
+                       !TWizardWindow::SamePage(image, connect)) {
                 connecting = image;
                 Window->Save(image, "05-connecting");
-            } else if (!bar && endedBefore && image == last && image != connect &&
-                       image != connecting) {
+            } else if (!bar && endedBefore && TWizardWindow::SamePage(image, last) &&
+                       !TWizardWindow::SamePage(image, connect) &&
+                       !TWizardWindow::SamePage(image, connecting)) {
                 return image;
             }
             last = std::move(image);
