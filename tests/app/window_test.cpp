@@ -21,7 +21,6 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTest>
-#include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -29,6 +28,37 @@
 #include <unistd.h>
 
 namespace {
+
+// Watches the application's events for the Show of the widget dialog() names, then queues
+// answer, which runs in the loop that showed it (a modal dialog's own), and goes away.
+class TAnswerOnShow final : public QObject
+{
+public:
+    TAnswerOnShow(QObject* parent, std::function<QWidget*()> dialog, std::function<void()> answer)
+        : QObject(parent), Dialog(std::move(dialog)), Answer(std::move(answer))
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && watched != nullptr && watched == Dialog()) {
+            QCoreApplication::instance()->removeEventFilter(this);
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    Answer();
+                    deleteLater();
+                },
+                Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    std::function<QWidget*()> Dialog;
+    std::function<void()> Answer;
+};
 
 // The real window with scripted stages; the program "lives" in a fresh folder, so its settings
 // and trace files are srvdiag.INI and srvdiag.ERR there.
@@ -95,18 +125,11 @@ protected:
         ASSERT_EQ(Main->Page(), 4);
     }
 
-    // Runs answer once the save dialog is up (its modal loop runs the timer).
+    // Runs answer once the save dialog shows, from the dialog's own modal loop.
     void AnswerDialog(std::function<void()> answer)
     {
-        auto* timer = new QTimer(Main.get());
-        QObject::connect(timer, &QTimer::timeout, timer, [this, timer, answer] {
-            if (!Main->SaveDlg->isVisible())
-                return;
-            timer->deleteLater();
-            timer->stop();
-            answer();
-        });
-        timer->start(10);
+        new TAnswerOnShow(
+            Main.get(), [this] { return Main->SaveDlg; }, std::move(answer));
     }
 
     QString Instruction() const { return Main->InstrTxt->text(); }
