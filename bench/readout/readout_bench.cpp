@@ -8,6 +8,7 @@
 // tool's own.
 
 #include "serial/comport.h"
+#include "tests/support/scratchdir.h"
 #include "tools/serversim/simpty.h"
 #include "worker/devicelister.h"
 #include "worker/serthread.h"
@@ -163,12 +164,10 @@ void Report(const char* name, std::uint32_t baud, int runs, double goal,
 
 int main()
 {
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("srvdiag_readout_bench_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
+    const TScratchDir scratch;
+    const std::filesystem::path& dir = scratch.Path();
     std::printf("connect + full read-out (1536 bytes, 128 frames) against the simulator\n");
     Report("unpaced", 0, 5, 1.05, dir);
     Report("9600 baud 8N2", 9600, 3, 1.02, dir);
-    std::filesystem::remove_all(dir);
     return 0;
 }

@@ -8,6 +8,7 @@
 // The folder defaults to /dev/shm (memory), so that the dump's flush to disk, a cost of the
 // file system and not of the read-out, stays out of the figures unless a disk folder is given.
 
+#include "tests/support/scratchdir.h"
 #include "tests/support/simworker.h"
 
 #include <algorithm>
@@ -62,8 +63,8 @@ int main(int argc, char** argv)
     const fs::path base = argc > 2                       ? fs::path(argv[2])
                           : fs::is_directory("/dev/shm") ? fs::path("/dev/shm")
                                                          : fs::temp_directory_path();
-    const fs::path dir = base / ("srvdiag_simreadout_bench_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const TScratchDir scratch(base);
+    const fs::path& dir = scratch.Path();
     const fs::path dump = dir / "memory.DMP";
 
     std::vector<double> connect, readOut, whole;
@@ -115,7 +116,6 @@ int main(int argc, char** argv)
     const double seconds = std::chrono::duration<double>(Wall::now() - started).count();
     const double cpu = CpuSeconds() - cpuBefore;
     const long switches = ContextSwitches() - switchesBefore;
-    fs::remove_all(dir);
 
     std::printf("%d read-outs (connect + 1536 bytes, 9600 baud line, simulated time), dump in %s\n",
                 good, base.c_str());

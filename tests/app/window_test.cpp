@@ -1,6 +1,7 @@
 #include "app/core/wizardmodel.h"
 #include "app/qt/srvdiagmain.h"
 #include "serial/comport.h"
+#include "tests/support/qtserve.h"
 #include "tests/support/scratchdir.h"
 #include "tests/support/scriptstages.h"
 #include "worker/serthread.h"
@@ -20,7 +21,6 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTest>
-#include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -28,6 +28,37 @@
 #include <unistd.h>
 
 namespace {
+
+// Watches the application's events for the Show of the widget dialog() names, then queues
+// answer, which runs in the loop that showed it (a modal dialog's own), and goes away.
+class TAnswerOnShow final : public QObject
+{
+public:
+    TAnswerOnShow(QObject* parent, std::function<QWidget*()> dialog, std::function<void()> answer)
+        : QObject(parent), Dialog(std::move(dialog)), Answer(std::move(answer))
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && watched != nullptr && watched == Dialog()) {
+            QCoreApplication::instance()->removeEventFilter(this);
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    Answer();
+                    deleteLater();
+                },
+                Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    std::function<QWidget*()> Dialog;
+    std::function<void()> Answer;
+};
 
 // The real window with scripted stages; the program "lives" in a fresh folder, so its settings
 // and trace files are srvdiag.INI and srvdiag.ERR there.
@@ -51,17 +82,17 @@ protected:
     {
         Main->show();
         Main->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(Main.get()));
+        ASSERT_TRUE(ServeEventsUntil([this] { return Main->isActiveWindow(); }));
         ASSERT_EQ(Main->Page(), 1);
         Settle();
     }
 
-    // Waits until the worker has parked again (after a page change or Back).
+    // Waits until the worker has parked again (after a page change or Back): it parks through a
+    // call it posts to the window, so the park is an event.
     void Settle()
     {
-        ASSERT_TRUE(QTest::qWaitFor(
-            [this] { return Main->Worker()->Suspended() && !Main->Worker()->BackRequested(); },
-            10000));
+        ASSERT_TRUE(ServeEventsUntil(
+            [this] { return Main->Worker()->Suspended() && !Main->Worker()->BackRequested(); }));
     }
 
     void Next()
@@ -94,18 +125,11 @@ protected:
         ASSERT_EQ(Main->Page(), 4);
     }
 
-    // Runs answer once the save dialog is up (its modal loop runs the timer).
+    // Runs answer once the save dialog shows, from the dialog's own modal loop.
     void AnswerDialog(std::function<void()> answer)
     {
-        auto* timer = new QTimer(Main.get());
-        QObject::connect(timer, &QTimer::timeout, timer, [this, timer, answer] {
-            if (!Main->SaveDlg->isVisible())
-                return;
-            timer->deleteLater();
-            timer->stop();
-            answer();
-        });
-        timer->start(10);
+        new TAnswerOnShow(
+            Main.get(), [this] { return Main->SaveDlg; }, std::move(answer));
     }
 
     QString Instruction() const { return Main->InstrTxt->text(); }

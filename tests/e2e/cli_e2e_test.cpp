@@ -21,14 +21,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::string FullTrace(const std::string& memory)
-{
-    std::string trace = ConnectTrace(DefaultIdentification()) + LinkCheckTrace(false);
-    for (int block = 0; block < 128; ++block)
-        trace += BlockTrace(block, memory);
-    return trace;
-}
-
 class CliReadOut : public ::testing::Test
 {
 protected:
@@ -96,7 +88,7 @@ protected:
     void ExpectTraceOfAnInterruptedReadOut() const
     {
         const std::string trace = Trace().value_or("");
-        const std::string full = FullTrace(PatternImage());
+        const std::string full = ReadOutTrace();
         ASSERT_FALSE(trace.empty());
         EXPECT_EQ(trace, full.substr(0, trace.size()));
         EXPECT_EQ(trace.back(), '\r');
@@ -289,11 +281,7 @@ TEST_F(CliReadOut, FailureAtBlock50LeavesAnEarlierDumpUntouched)
     const TRunResult run = Run({"--fault", "silence", "--block", "50"}, {Dump});
     EXPECT_EQ(run.ExitCode, 3);
     EXPECT_EQ(ReadFile(Dump), "an earlier dump");
-    std::string expected = ConnectTrace(DefaultIdentification()) + LinkCheckTrace(false);
-    for (int block = 0; block < 50; ++block)
-        expected += BlockTrace(block, PatternImage());
-    expected += BlockRequestEntry(50) + "!";
-    EXPECT_EQ(Trace(), expected);
+    EXPECT_EQ(Trace(), ReadOutTrace(50) + BlockRequestEntry(50) + "!");
 }
 
 // A name that cannot take the dump is refused before the server is looked for.

@@ -1,5 +1,7 @@
 #include "tests/e2e/e2etrace.h"
 
+#include "protocol/servermodel.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -83,4 +85,13 @@ std::string BlockTrace(int block, const std::string& memory)
     }
     answer[4] = check;
     return BlockRequestEntry(block) + Frame('>', answer);
+}
+
+std::string ReadOutTrace(int blocks)
+{
+    const std::string memory = PatternImage();
+    std::string trace = ConnectTrace(DefaultIdentification()) + LinkCheckTrace(false);
+    for (int block = 0; block < blocks; ++block)
+        trace += BlockTrace(block, memory);
+    return trace;
 }

@@ -17,3 +17,6 @@ std::string ShutdownTrace();
 std::string BlockRequestEntry(int block);
 // The request for a block and the server's whole answer from memory.
 std::string BlockTrace(int block, const std::string& memory);
+// A read-out from the simulator with its default identification and memory: the connect, a
+// passed link check and blocks 0 to blocks - 1 (all 128 by default), nothing after them.
+std::string ReadOutTrace(int blocks = 128);

@@ -41,8 +41,11 @@ public:
     static std::pair<int, int> ImageSize(const std::string& image);
     // Whether the progress bar's place on the window is drawn (page 6) or blank.
     static bool ProgressBarShown(const std::string& image);
-    // Waits until the window shows a picture that differs from previous and holds still for a
-    // moment: the next page after a key press.
+    // Whether two screenshots show the same page: alike but for the text cursor of a line edit,
+    // which blinks by itself.
+    static bool SamePage(const std::string& a, const std::string& b);
+    // Waits until the window shows a picture of another page than previous that holds still for
+    // a moment: the next page after a key press.
     std::string WaitForNewPage(const std::string& previous) const;
 
 private:

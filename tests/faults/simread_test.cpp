@@ -4,14 +4,11 @@
 // and a whole read-out in simulated time gives the same trace and takes the same simulated time
 // every time.
 
+#include "tests/support/scratchdir.h"
 #include "tests/support/simworker.h"
 
 #include <cerrno>
-#include <filesystem>
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -108,14 +105,12 @@ TEST_F(SimRead, AnUnplugBetweenTwoAnswerBytesEndsTheReadThereAsAVanishedDevice)
 
 TEST(SimReadOut, AWholeReadOutGivesTheSameTraceAndTakesTheSameTimeEveryTime)
 {
-    const fs::path dir =
-        fs::temp_directory_path() / ("srvdiag_simread_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const TScratchDir dir;
     std::string traces[2];
     TClock::TDuration took[2];
     for (int i = 0; i < 2; ++i) {
-        TSimWorker sim(dir / "srvdiag.INI");
-        ASSERT_TRUE(sim.ToPage4((dir / "memory.DMP").string(), true));
+        TSimWorker sim(dir.File("srvdiag.INI"));
+        ASSERT_TRUE(sim.ToPage4(dir.File("memory.DMP").string(), true));
         const TClock::TInstant start = sim.Clock.Now();
         sim.Host.Next();
         ASSERT_TRUE(sim.Settle());
@@ -124,7 +119,6 @@ TEST(SimReadOut, AWholeReadOutGivesTheSameTraceAndTakesTheSameTimeEveryTime)
         traces[i] = sim.Worker.Trace;
         sim.Close();
     }
-    fs::remove_all(dir);
     EXPECT_EQ(traces[0], traces[1]);
     EXPECT_FALSE(traces[0].empty());
     // The pauses (300 ms) and the silent link-check wait (350 ms) are part of it.

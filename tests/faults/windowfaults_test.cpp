@@ -5,6 +5,7 @@
 
 #include "app/qt/srvdiagmain.h"
 #include "serial/comport.h"
+#include "tests/support/qtserve.h"
 #include "tests/support/scratchdir.h"
 #include "tests/support/simlister.h"
 #include "tests/support/simserialplatform.h"
@@ -13,11 +14,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDeadlineTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <chrono>
 #include <functional>
 #include <gtest/gtest.h>
@@ -45,23 +44,6 @@ bool InLinkCheck(P position)
     return position == P::Link1 || position == P::Link2;
 }
 
-// Runs the window's event loop until done() holds or the limit passes; returns done(). Each
-// event the worker posts is handled as it comes (no sleep between them), and done() is looked at
-// after every event and every 2 ms, for what changes on the worker's thread without one.
-bool ServeUntil(const std::function<bool()>& done, int limitMs)
-{
-    const QDeadlineTimer deadline(limitMs);
-    QTimer look;
-    look.start(2);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    return true;
-}
-
 // The dump file after a cut-short read-out: the blocks read before the position.
 std::string PartialDump(P position)
 {
@@ -77,6 +59,10 @@ protected:
         Line = std::make_unique<TSimLine>(Clock, TSimLine::Paced(), Kind(), GetParam());
         auto platform = std::make_unique<TSimSerialPlatform>(*Line, Clock);
         platform->HoldOnceStruck(Kind() == TFaultKind::Stall);
+        platform->OnHold = [] {
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
+        };
         Platform = platform.get();
         Main = std::make_unique<TMain>(MakeSerialStages(std::make_unique<TSimLister>(*Line)),
                                        QString::fromStdString(Dir.File("srvdiag").string()),
@@ -84,7 +70,7 @@ protected:
         WriteFile(Dump(), OldDump);
         Main->show();
         Main->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(Main.get()));
+        ASSERT_TRUE(ServeEventsUntil([this] { return Main->isActiveWindow(); }));
         Next();
         QTest::keyClicks(Main->FileCombo->lineEdit(), QString::fromStdString(Dump().string()));
         Next();
@@ -93,7 +79,7 @@ protected:
         ASSERT_EQ(Main->Page(), 4);
         Main->NextBut->click();
         // Stopped at the position: the stage waits there for an answer that does not come.
-        ASSERT_TRUE(ServeUntil([this] { return Platform->Holding(); }, 20000));
+        ASSERT_TRUE(ServeEventsUntil([this] { return Platform->Holding(); }));
         ASSERT_TRUE(Main->Page() == 5 || Main->Page() == 6);
     }
 
@@ -108,7 +94,7 @@ protected:
     void Next()
     {
         Main->NextBut->click();
-        ASSERT_TRUE(ServeUntil([this] { return Main->Worker()->Suspended(); }, 10000));
+        ASSERT_TRUE(ServeEventsUntil([this] { return Main->Worker()->Suspended(); }));
     }
 
     std::filesystem::path Dump() const { return Dir.File("memory.DMP"); }
@@ -138,8 +124,8 @@ TEST_P(StageCut, CloseEndsWithinHalfASecond)
 TEST_P(StageCut, BackLandsOnPage3)
 {
     Main->PrevBut->click();
-    ASSERT_TRUE(ServeUntil(
-        [this] { return Main->Worker()->Suspended() && !Main->Worker()->BackRequested(); }, 10000));
+    ASSERT_TRUE(ServeEventsUntil(
+        [this] { return Main->Worker()->Suspended() && !Main->Worker()->BackRequested(); }));
     EXPECT_EQ(Main->Page(), 3);
     EXPECT_FALSE(Main->SerIF().Active());
     EXPECT_EQ(ReadFile(Dump()), InReadOut(GetParam()) ? PartialDump(GetParam()) : OldDump);
@@ -172,8 +158,8 @@ TEST_P(StallCut, CloseEndsTheWaitingWrite)
 TEST_P(StallCut, BackEndsTheWaitingWriteOnPage3)
 {
     Main->PrevBut->click();
-    ASSERT_TRUE(ServeUntil(
-        [this] { return Main->Worker()->Suspended() && !Main->Worker()->BackRequested(); }, 20000));
+    ASSERT_TRUE(ServeEventsUntil(
+        [this] { return Main->Worker()->Suspended() && !Main->Worker()->BackRequested(); }));
     EXPECT_EQ(Main->Page(), 3);
     EXPECT_FALSE(Main->SerIF().Active());
     EXPECT_EQ(ReadFile(Dump()), OldDump);

@@ -33,14 +33,6 @@ std::string Unanswered(int byte)
     return "<" + std::to_string(byte) + "\r>-1\r";
 }
 
-std::string ReadOutTrace(int blocks)
-{
-    std::string trace = ConnectTrace(DefaultIdentification()) + LinkCheckTrace(false);
-    for (int block = 0; block < blocks; ++block)
-        trace += BlockTrace(block, PatternImage());
-    return trace;
-}
-
 // Waits until ready() holds, at most limit long. What it waits for happens in another machine's
 // processes and its udev (a file written, a device node linked) with nothing to wait on from
 // here, so it looks again every 100 ms of real time; the limits only end a hang.

@@ -33,6 +33,8 @@ void TSimSerialPlatform::HoldIfStruck(bool inWrite)
     HoldDone = true;
     std::unique_lock guard(HoldLock);
     IsHolding.store(true);
+    if (OnHold)
+        OnHold();
     HoldCond.wait(guard, [this] { return Cancelled.load(); });
     IsHolding.store(false);
 }

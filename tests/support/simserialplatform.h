@@ -7,6 +7,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -35,6 +36,10 @@ public:
         HoldWritesOnly = writesOnly;
     }
     bool Holding() const { return IsHolding.load(); }
+    // Called on the holding thread once Holding() holds, before it waits: a test serving an
+    // event loop posts itself a wake-up there, since the hold comes with no event of its own.
+    // Set it before the worker starts.
+    std::function<void()> OnHold;
     std::string LastOpenedName() const { return OpenedName; } // worker thread's view
 
     // ---- TSerialPlatform ----------------------------------------------------------------------

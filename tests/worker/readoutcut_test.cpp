@@ -3,37 +3,19 @@
 // whatever the machine's load, with the files as the read-out rules leave them.
 
 #include "serial/comport.h"
+#include "tests/support/scratchdir.h"
 #include "tests/support/simworker.h"
 
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 class ReadOutCut : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        Dir = fs::temp_directory_path() / ("srvdiag_cut_" + std::to_string(::getpid()) + name);
-        fs::create_directories(Dir);
-    }
-    void TearDown() override { fs::remove_all(Dir); }
-
     // A worker on page 4 against a server with these options; a Back or a close is requested
     // from the worker's own thread after the tool byte at which cut() first holds.
     std::unique_ptr<TSimWorker> Start(const TSimOptions& options, bool close,
@@ -57,7 +39,8 @@ protected:
 
     fs::path Dump() const { return Dir / "memory.DMP"; }
 
-    fs::path Dir;
+    TScratchDir Scratch;
+    const fs::path Dir = Scratch.Path();
     TClock::TInstant CutAt = TClock::TInstant::max();
 };
 

@@ -1,30 +1,19 @@
+#include "tests/support/scratchdir.h"
 #include "tests/support/scriptstages.h"
 #include "tests/support/simserialplatform.h"
 #include "tests/support/testhost.h"
 #include "worker/serthread.h"
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <future>
 #include <gtest/gtest.h>
 #include <memory>
-#include <sstream>
 #include <thread>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 // A worker on a test host with scripted stages, its settings file in a fresh folder.
 class WorkerLoop : public ::testing::Test
@@ -32,12 +21,6 @@ class WorkerLoop : public ::testing::Test
 protected:
     void SetUp() override
     {
-        // A parameterized test's name holds a '/', which would nest the folder.
-        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::replace(name.begin(), name.end(), '/', '_');
-        Dir =
-            fs::temp_directory_path() / ("srvdiag_loop_" + std::to_string(::getpid()) + "_" + name);
-        fs::create_directories(Dir);
         Host = std::make_unique<TTestHost>((Dir / "srvdiag.INI").string());
         auto stages = std::make_unique<TScriptStages>();
         Stages = stages.get();
@@ -53,7 +36,6 @@ protected:
             Host->Close();
             Worker.reset();
         }
-        fs::remove_all(Dir);
     }
 
     // Next, then serve until the worker parks again.
@@ -81,7 +63,8 @@ protected:
 
     fs::path TraceFile() const { return Dir / "srvdiag.ERR"; }
 
-    fs::path Dir;
+    TScratchDir Scratch;
+    const fs::path Dir = Scratch.Path();
     std::unique_ptr<TTestHost> Host;
     TScriptStages* Stages = nullptr;
     std::unique_ptr<TSerThread> Worker;
@@ -331,10 +314,6 @@ class WorkerLoopPort : public WorkerLoop
 protected:
     void SetUp() override
     {
-        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        Dir = fs::temp_directory_path() /
-              ("srvdiag_loopport_" + std::to_string(::getpid()) + "_" + name);
-        fs::create_directories(Dir);
         Host =
             std::make_unique<TTestHost>((Dir / "srvdiag.INI").string(),
                                         std::make_unique<TSimSerialPlatform>(Line, Clock), Clock);
@@ -398,9 +377,8 @@ public:
 // served, because the window sleeps there instead of running its event loop; both threads hung.
 TEST(WorkerLoopClose, CallQueuedAfterTheCloseBeganWaitingIsServed)
 {
-    const fs::path dir = fs::temp_directory_path() / ("srvdiag_late_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    TTestHost host((dir / "srvdiag.INI").string());
+    const TScratchDir dir;
+    TTestHost host(dir.File("srvdiag.INI").string());
     auto owned = std::make_unique<TLateCallStages>();
     TLateCallStages& stages = *owned;
     TSerThread worker(host, std::move(owned));
@@ -409,7 +387,7 @@ TEST(WorkerLoopClose, CallQueuedAfterTheCloseBeganWaitingIsServed)
     ASSERT_TRUE(host.ServeUntilParked());
     host.Next();
     ASSERT_TRUE(host.ServeUntilParked());
-    host.SetFileName((dir / "out.DMP").string());
+    host.SetFileName(dir.File("out.DMP").string());
     for (int page = 3; page <= 4; ++page) {
         host.Next();
         ASSERT_TRUE(host.ServeUntilParked());
@@ -426,7 +404,6 @@ TEST(WorkerLoopClose, CallQueuedAfterTheCloseBeganWaitingIsServed)
         worker.ServeCalls(); // release both threads so the test can end
     }
     closing.wait();
-    fs::remove_all(dir);
 }
 
 } // namespace
