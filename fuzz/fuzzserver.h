@@ -1,15 +1,17 @@
 #pragma once
 
+#include "protocol/servermodel.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
 
-// The server for the stage fuzz target: a well-behaved server (probe, wake, identification, link
-// check, shutdown and block frames from a fixed memory image) whose answers the fuzzer's bytes
-// spoil. Each write of the tool takes one control byte, which lets the answers through, drops,
-// replaces, cuts or adds to them, unplugs the device, fails the write, or presses Back or closes
-// the window at that moment. When the fuzzer's bytes run out the server behaves.
+// The server for the stage fuzz target: the well-behaved server model (probe, wake,
+// identification, link check, shutdown and block frames from a fixed memory image) whose answers
+// the fuzzer's bytes spoil. Each write of the tool takes one control byte, which lets the answers
+// through, drops, replaces, cuts or adds to them, unplugs the device, fails the write, or presses
+// Back or closes the window at that moment. When the fuzzer's bytes run out the server behaves.
 class TFuzzServer
 {
 public:
@@ -30,29 +32,9 @@ public:
 
 private:
     std::uint8_t Next(std::uint8_t otherwise); // the next fuzzer byte
-    std::string Answer(std::uint8_t byte);     // the healthy answer to one byte
 
     const std::uint8_t* Data;
     std::size_t Size;
     std::size_t Pos = 0;
-
-    enum class TState : std::uint8_t {
-        Start,
-        Wake,
-        Ident2,
-        Ident3,
-        IdentChars,
-        Link1,
-        Link2,
-        Header,
-        Body,
-        Check,
-        Poll
-    };
-    TState State = TState::Start;
-    std::size_t IdentIndex = 0;
-    std::string Frame;
-    std::size_t RequestLength = 0;
-    std::string ReplyData;
-    std::size_t PollIndex = 0;
+    TServerModel Model;
 };
