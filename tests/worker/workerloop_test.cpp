@@ -19,9 +19,13 @@ namespace {
 class WorkerLoop : public ::testing::Test
 {
 protected:
-    void SetUp() override
+    void SetUp() override { StartOn(std::make_unique<TTestHost>(IniPath())); }
+
+    std::string IniPath() const { return (Dir / "srvdiag.INI").string(); }
+    // Starts the worker on scripted stages behind the host and serves until it parks.
+    void StartOn(std::unique_ptr<TTestHost> host)
     {
-        Host = std::make_unique<TTestHost>((Dir / "srvdiag.INI").string());
+        Host = std::move(host);
         auto stages = std::make_unique<TScriptStages>();
         Stages = stages.get();
         Worker = std::make_unique<TSerThread>(*Host, std::move(stages));
@@ -314,15 +318,8 @@ class WorkerLoopPort : public WorkerLoop
 protected:
     void SetUp() override
     {
-        Host =
-            std::make_unique<TTestHost>((Dir / "srvdiag.INI").string(),
-                                        std::make_unique<TSimSerialPlatform>(Line, Clock), Clock);
-        auto stages = std::make_unique<TScriptStages>();
-        Stages = stages.get();
-        Worker = std::make_unique<TSerThread>(*Host, std::move(stages));
-        Host->Attach(*Worker, Stages);
-        Host->Start();
-        ASSERT_TRUE(Host->ServeUntilParked());
+        StartOn(std::make_unique<TTestHost>(
+            IniPath(), std::make_unique<TSimSerialPlatform>(Line, Clock), Clock));
     }
 
     TSimClock Clock;
