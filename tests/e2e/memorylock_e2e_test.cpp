@@ -43,6 +43,11 @@ void DropMemoryLockPrivilege()
 
 TEST(MemoryLock, ThreadsStartAfterLockingUnderAFiniteLimit)
 {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    // A sanitizer maps terabytes of shadow memory, which no lock limit can be set to hold, so the
+    // simulators lock nothing under one and there is no lock to start threads after.
+    GTEST_SKIP() << "the simulators lock no memory under a sanitizer";
+#endif
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
