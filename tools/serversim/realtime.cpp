@@ -22,6 +22,7 @@ namespace {
 // real-time threads, which the machine needs to stay usable.
 constexpr int ServingPriority = 10;
 
+#if !defined(SRVDIAG_SANITIZED)
 // Whether the process may lock memory beyond RLIMIT_MEMLOCK (CAP_IPC_LOCK in its effective set).
 bool MayLockWithoutLimit()
 {
@@ -33,6 +34,7 @@ bool MayLockWithoutLimit()
             return (std::stoull(line.substr(7), nullptr, 16) & IpcLock) != 0;
     return false;
 }
+#endif
 
 } // namespace
 
