@@ -43,7 +43,7 @@ void DropMemoryLockPrivilege()
 
 TEST(MemoryLock, ThreadsStartAfterLockingUnderAFiniteLimit)
 {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if defined(SRVDIAG_SANITIZED)
     // A sanitizer maps terabytes of shadow memory, which no lock limit can be set to hold, so the
     // simulators lock nothing under one and there is no lock to start threads after.
     GTEST_SKIP() << "the simulators lock no memory under a sanitizer";

@@ -7,15 +7,6 @@
 #include <sys/mman.h>
 #include <sys/resource.h>
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define SRVDIAG_SANITIZED 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define SRVDIAG_SANITIZED 1
-#endif
-
 namespace {
 
 // Low among the real-time priorities: above every ordinary thread, below the kernel's own

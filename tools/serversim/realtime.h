@@ -1,5 +1,16 @@
 #pragma once
 
+// Defined in a sanitizer build (GCC's or clang's spelling), where memory is never locked: a
+// sanitizer's shadow memory is terabytes of reserved address space.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define SRVDIAG_SANITIZED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define SRVDIAG_SANITIZED 1
+#endif
+
 // Keeps a simulator in step with the tool's deadlines (50 ms per answer) on a busy machine, where
 // the process may: the calling thread runs under the real-time FIFO policy, and the process's
 // memory stays resident. Where the system refuses (no privilege, a container's limits), nothing
