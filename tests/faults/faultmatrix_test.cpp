@@ -234,7 +234,7 @@ TEST_P(FaultMatrix, EndsOnItsPageKeepsTheFilesAndFreesEverything)
         EXPECT_EQ(sim.Hangs(), 0) << "a wait with no end";
         sim.Close();
     }
-    EXPECT_EQ(ThreadCount(), threads) << "threads left behind";
+    EXPECT_EQ(ThreadCountSettledAt(threads), threads) << "threads left behind";
     EXPECT_EQ(OpenDescriptorCount(), fds) << "descriptors left open";
 #if defined(__SANITIZE_ADDRESS__)
     EXPECT_EQ(__lsan_do_recoverable_leak_check(), 0) << "memory leaked";

@@ -1,8 +1,10 @@
 #include "tests/faults/processcounts.h"
 
+#include <chrono>
 #include <dirent.h>
 #include <fstream>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -31,6 +33,19 @@ std::size_t OpenDescriptorCount()
 std::size_t ThreadCount()
 {
     return EntryCount("/proc/self/task");
+}
+
+std::size_t ThreadCountSettledAt(std::size_t expected)
+{
+    // The kernel announces no removal, so this looks again; the limit only ends a wait for a
+    // thread that was left running.
+    const auto guard = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    std::size_t count = ThreadCount();
+    while (count > expected && std::chrono::steady_clock::now() < guard) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        count = ThreadCount();
+    }
+    return count;
 }
 
 std::size_t ResidentKiB()

@@ -389,7 +389,7 @@ TEST(RandomSchedules, EveryScheduleEndsSoundly)
             if (++failures == 5)
                 break;
         }
-        if (ThreadCount() != threads) {
+        if (ThreadCountSettledAt(threads) != threads) {
             ADD_FAILURE() << schedule.Text() << "\n  threads left behind"
                           << "\n  replay: SRVDIAG_SCHEDULE_SEED=" << seed;
             break;
